@@ -1,0 +1,16 @@
+# Source collection: every .cpp under a directory belongs to the build, except the
+# platform implementations of the other operating system. New files need no edit here.
+function(orvix_collect_sources out_var dir)
+  file(GLOB_RECURSE found CONFIGURE_DEPENDS "${dir}/*.cpp" "${dir}/*.c")
+  set(kept "")
+  foreach(f IN LISTS found)
+    if(ORVIX_PLATFORM STREQUAL "win32" AND f MATCHES "/posix/")
+      continue()
+    endif()
+    if(ORVIX_PLATFORM STREQUAL "posix" AND f MATCHES "/win32/")
+      continue()
+    endif()
+    list(APPEND kept "${f}")
+  endforeach()
+  set(${out_var} "${kept}" PARENT_SCOPE)
+endfunction()

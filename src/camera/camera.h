@@ -1,0 +1,128 @@
+#pragma once
+// Camera: the object behind one camera handle. It owns the device link, the eight
+// Surfaces, the capture format, the filter settings, the gain block, the preview
+// window and capture thread state, the frame description and the error queue.
+//
+// The operations are implemented by topic:
+//   camera.cpp            construction, defaults, the plain getters
+//   camera_startup.cpp    initialize() and the destructor
+//   capture_format.cpp    colour mode, capture window, device selection, registers
+//   settings_store.cpp    capture-format persistence
+//   properties.cpp        property-by-id interface
+//   capture/…             capture engine, frame pipeline, preview window, saving
+//   device/…, imaging/…   monitor control, gain store, filter store, dialogs
+//
+// Threads: exported calls arrive on application threads; the capture thread reads
+// the capture settings and writes frameInfo, the frame-rate fields, the error queue,
+// the gains (automatic exposure) and some filter values (white balance, gray gains).
+// Shared flags are atomics; `settingsMutex` guards `filter` and `gains`;
+// `surfaceMutex` keeps exported calls from reading or recreating Surfaces while a
+// frame is processed. No lock is held while waiting for a thread or calling a dialog.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "OrvixSdk_K62DT4.h"
+#include "api/error_queue.h"
+#include "camera/camera_types.h"
+#include "capture/processor_info.h"
+#include "imaging/filter_settings.h"
+#include "platform/event.h"
+#include "platform/thread.h"
+#include "platform/window_handle.h"
+
+namespace orvix {
+
+class DeviceLink;
+class Surface;
+class AnalogGainDialog;
+class ImageFilterDialog;
+
+// Placement of the preview window, read as x, y, width, height.
+struct PreviewRect {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    std::int32_t width = kSensorWidth;
+    std::int32_t height = kSensorHeight;
+};
+
+enum CaptureState : std::int32_t {
+    kCaptureIdle = 0,
+    kCapturePreview = 1,
+    kCaptureSnapshotReady = 2,
+    kCaptureTrigger = 3,
+};
+
+enum ThreadRun : std::int32_t {
+    kThreadStop = 0,
+    kThreadRun = 1,
+    kThreadHold = 2,
+};
+
+class Camera {
+public:
+    Camera();
+    virtual ~Camera();
+    Camera(const Camera&) = delete;
+    Camera& operator=(const Camera&) = delete;
+
+    // ---- plain getters of the construction defaults ---------------------------------
+    int width() const { return format.hEffective; }
+    int height() const { return format.vEffective; }
+    int getColorMode() const;           // bits per pixel of colorType, -1 outside 0..5
+    int getSubSample() const { return subSample; }
+    int getWaitTime() const { return waitTime; }
+
+    // Bits per pixel of a colour type 0..5; 0 for anything else.
+    static int bitsPerPixelOfColorType(std::int32_t type);
+
+    // ---- fields, in declaration order -----------------------------------------------
+    ProcessorInfo cpuInfo{};
+    std::unique_ptr<DeviceLink> link;
+    std::unique_ptr<Surface> surface8;
+    std::unique_ptr<Surface> surface16;
+    std::unique_ptr<Surface> surface24;
+    std::unique_ptr<Surface> surface32;
+    std::unique_ptr<Surface> surface48;
+    std::unique_ptr<Surface> surface64;
+    std::unique_ptr<Surface> workSurface;
+    std::unique_ptr<Surface> displaySurface;
+    platform::WindowHandle previewWindow = 0;
+    std::uintptr_t previewDC = 0;
+    char previewClassName[256] = {};
+    VideoFormat format;
+    FilterSettings filter;
+    std::atomic<ImageFilterDialog*> imageDialog{nullptr};
+    GainBlock gains;
+    std::atomic<AnalogGainDialog*> analogDialog{nullptr};
+    std::atomic<std::int32_t> threadRun{kThreadStop};
+    std::unique_ptr<platform::Thread> threadHandle;
+    std::uint32_t threadId = 0;
+    std::unique_ptr<platform::Event> threadDoneEvent;
+    platform::WindowHandle previewParent = 0;
+    PreviewRect previewRect;
+    platform::WindowHandle callbackWindow = 0;
+    void* callbackBuffer = nullptr;
+    std::int32_t callbackBufferSize = 0;
+    std::int32_t callbackTopDown = 0;
+    FrameInfo frameInfo{static_cast<std::int32_t>(sizeof(FrameInfo)), 0, 0, 0, 0, 0};
+    std::atomic<std::int32_t> captureState{kCaptureIdle};
+    std::int32_t colorType = 0;
+    std::int32_t subSample = 0;
+    std::int32_t waitTime = 10;
+    std::int32_t halfClock = 0;
+    std::int32_t frameRate = 0;
+    std::int32_t frameCount = 0;
+    std::uint32_t rateTime = 0;
+    ErrorQueue errorQueue;
+
+    // Guards `filter` and `gains` between the capture thread and exported calls.
+    mutable std::mutex settingsMutex;
+    // Held while a frame is fetched and processed, and by exported calls that read or
+    // recreate Surfaces.
+    mutable std::mutex surfaceMutex;
+};
+
+} // namespace orvix
