@@ -13,6 +13,7 @@
 # Sources come through a deb-src list of our own that takes the mirror from the
 # system's apt configuration (which stays untouched); the package lists are
 # fetched when missing, when a download fails, or when ORVIX_THIRDPARTY_UPDATE=1.
+# Builds use ORVIX_THIRDPARTY_JOBS parallel jobs (default 2).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -174,13 +175,6 @@ cmake_build() { # name, source dir, install|target:<name>, cmake arguments...
   } >>"$work/build.log" 2>&1 || { tail -n 40 "$work/build.log" >&2; die "$name failed for $triple (log: $work/build.log)"; }
 }
 
-unpacked_dir() { # dsc file name -> the folder dpkg-source makes (package-upstreamversion)
-  local base=${1%.dsc} pkg version
-  pkg=${base%%_*}; version=${base#*_}
-  version=${version#*:}; version=${version%-*}
-  echo "$work/src/$pkg-$version"
-}
-
 build_triple() {
   local triple=$1 arch=${1%%-*}
   local prefix="$cache/$triple" dsc
@@ -189,15 +183,13 @@ build_triple() {
 
   rm -rf "$work" "$stage"
   mkdir -p "$work/src" "$stage/include" "$stage/lib"
+  # Each source package unpacks (Debian patches applied) into src/<package>.
   for dsc in "${dsc_files[@]}"; do
-    (cd "$work/src" && dpkg-source -x "$sources/$dsc") >>"$work/build.log" 2>&1 \
+    dpkg-source -x "$sources/$dsc" "$work/src/${dsc%%_*}" >>"$work/build.log" 2>&1 \
       || die "unpacking $dsc failed (log: $work/build.log)"
   done
-  local zlib_src png_src jpeg_src tiff_src
-  zlib_src=$(unpacked_dir "${dsc_files[0]}")
-  png_src=$(unpacked_dir "${dsc_files[1]}")
-  jpeg_src=$(unpacked_dir "${dsc_files[2]}")
-  tiff_src=$(unpacked_dir "${dsc_files[3]}")
+  local zlib_src="$work/src/zlib" png_src="$work/src/libpng1.6"
+  local jpeg_src="$work/src/libjpeg-turbo" tiff_src="$work/src/tiff"
 
   # Our toolchain, without the test emulator: nothing built here is ever run, and
   # the libraries find each other in the stage.
@@ -249,6 +241,7 @@ EOF
   rm -rf "$prefix"
   mv "$stage" "$prefix"
   rm -rf "$work"
+  rmdir "$cache/work" 2>/dev/null || true
 }
 
 for triple in "${triples[@]}"; do
