@@ -62,15 +62,15 @@ function(orvix_prebuilt_image_libs prefix)
   message(STATUS "Image libraries: ${prefix}")
 
   # name, archive, the prebuilt libraries it needs (linked after it)
-  foreach(spec IN ITEMS "zlib|libz.a|" "png|libpng16.a|zlib" "jpeg|libjpeg.a|" "tiff|libtiff.a|jpeg;zlib")
-    string(REPLACE "|" ";" spec "${spec}")
-    list(POP_FRONT spec name archive)
-    list(TRANSFORM spec PREPEND orvix_prebuilt_)
+  foreach(entry IN ITEMS "zlib|libz.a|" "png|libpng16.a|zlib" "jpeg|libjpeg.a|" "tiff|libtiff.a|jpeg;zlib")
+    string(REPLACE "|" ";" entry "${entry}")
+    list(POP_FRONT entry name archive)
+    list(TRANSFORM entry PREPEND orvix_prebuilt_)
     add_library(orvix_prebuilt_${name} STATIC IMPORTED)
     set_target_properties(orvix_prebuilt_${name} PROPERTIES
       IMPORTED_LOCATION "${prefix}/lib/${archive}"
       INTERFACE_INCLUDE_DIRECTORIES "${prefix}/include"
-      INTERFACE_LINK_LIBRARIES "${spec}")
+      INTERFACE_LINK_LIBRARIES "${entry}")
     orvix_image_lib(${name} orvix_prebuilt_${name})
   endforeach()
 endfunction()
