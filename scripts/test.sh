@@ -3,7 +3,10 @@
 #   1. Linux with AddressSanitizer and UndefinedBehaviorSanitizer: `unit` tests, then
 #      the `x11` tests under Xvfb;
 #   2. Windows x86_64 (MinGW-w64): the same tests under Wine, inside Xvfb;
-#   3. Windows i686 (MinGW-w64): the library and tool (32-bit programs cannot run here).
+#   3. Windows i686 (MinGW-w64): the library and tool (32-bit programs cannot run here),
+#      and the image-library test program, linked only.
+# The Windows builds link the image libraries that scripts/build-thirdparty.sh
+# cross-builds once into a cache outside the tree (the first run takes a few minutes).
 # Build folders go to $ORVIX_BUILD_ROOT (default: build/ in the source tree).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,8 +29,14 @@ step "Linux tests: unit"
 step "Linux tests: x11 (under Xvfb)"
 (cd "$build/linux-asan" && xvfb ctest -L x11 --output-on-failure)
 
+step "Image libraries for Windows (built once into a cache outside the tree)"
+thirdparty64=$("$root/scripts/build-thirdparty.sh" x86_64)
+thirdparty32=$("$root/scripts/build-thirdparty.sh" i686)
+echo "$thirdparty64"; echo "$thirdparty32"
+
 step "Windows x86_64 build"
-configure mingw64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure mingw64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DORVIX_THIRDPARTY_PREFIX="$thirdparty64"
 cmake --build "$build/mingw64"
 step "Windows x86_64 tests under Wine"
 export ORVIX_WINEPREFIX="$build/mingw64/wineprefix"
@@ -35,7 +44,12 @@ rm -rf "$ORVIX_WINEPREFIX"
 (cd "$build/mingw64" && xvfb ctest -L wine --output-on-failure)
 
 step "Windows i686 build"
-configure mingw32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVIX_BUILD_TESTS=OFF
+configure mingw32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVIX_BUILD_TESTS=OFF \
+  -DORVIX_THIRDPARTY_PREFIX="$thirdparty32"
 cmake --build "$build/mingw32"
+step "Windows i686 link check of the image libraries (the test program is linked, not run)"
+configure mingw32-imagelibs -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DORVIX_THIRDPARTY_PREFIX="$thirdparty32"
+cmake --build "$build/mingw32-imagelibs" --target image_libs_test
 
 step "All tests passed"
