@@ -517,11 +517,16 @@ bool Document::setDword(const KeyPath& key, std::string_view name, std::uint32_t
     entry.name = std::string(name);
     entry.dword = value;
     entry.lines = {formatDwordLine(name, value)};
-    // New values go after the last value or comment, before the blank lines that
-    // separate the section from the next one.
-    auto position = target->entries.end();
-    while (position != target->entries.begin() && isBlankLine(*(position - 1))) --position;
-    target->entries.insert(position, std::move(entry));
+    // New values go after the last value; in a key without values after the comments
+    // right below the header. Blank lines and comments further down stay after them,
+    // since they usually introduce the next section.
+    auto& entries = target->entries;
+    auto position = entries.end();
+    while (position != entries.begin() && (position - 1)->kind == EntryKind::Trivia) --position;
+    if (position == entries.begin()) {
+        while (position != entries.end() && !isBlankLine(*position)) ++position;
+    }
+    entries.insert(position, std::move(entry));
     return true;
 }
 
