@@ -33,6 +33,9 @@ public:
     // Creates (or opens) a key below HKEY_CURRENT_USER for reading and writing.
     static RegistryKey createCurrentUser(const std::string& path);
 
+    // A key below this one (`name` may hold several levels, separated by
+    // backslashes); open for reading, or created (with the keys between) for writing.
+    // A closed key opens nothing.
     RegistryKey openSubkey(const std::string& name) const;
     RegistryKey createSubkey(const std::string& name) const;
 
