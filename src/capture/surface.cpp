@@ -112,10 +112,10 @@ platform::ColorTable Surface::colorTable() const {
 std::int32_t Surface::setColorTable(std::int32_t mode, const platform::ColorEntry* entries, std::int32_t start,
                                     std::int32_t count) {
     if (!bitmap_ || bitsPerPixel_ != 8) return 1;
-    if (mode == kColorTableGrayRamp) {
+    if (mode == kColorTableModeGrayRamp) {
         const platform::ColorTable ramp = platform::grayRamp();
         bitmap_->setColors(0, platform::kColorTableEntries, ramp.data());
-    } else if (mode == kColorTableEntries) {
+    } else if (mode == kColorTableModeEntries) {
         bitmap_->setColors(start, count, entries);
     }
     return 1;

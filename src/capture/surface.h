@@ -33,8 +33,8 @@ public:
     static constexpr std::uint64_t kMaxPixelBytes = std::uint64_t{1} << 30;
 
     // Modes of setColorTable.
-    static constexpr std::int32_t kColorTableGrayRamp = 0;
-    static constexpr std::int32_t kColorTableEntries = 2;
+    static constexpr std::int32_t kColorTableModeGrayRamp = 0;
+    static constexpr std::int32_t kColorTableModeEntries = 2;
 
     Surface();
     ~Surface();

@@ -99,7 +99,8 @@ void stretchFlip(std::uint8_t* dstBits, const std::uint8_t* srcBits, const Kerne
         const std::int32_t sy = clampIndex(i * static_cast<double>(yRatio), srcHeight);
         const std::int64_t sourceRow = std::int64_t{from.bottom} - sy - 1;
         const std::uint8_t* srcRow = kernel_detail::pixelAt(srcBits, 0, sourceRow, srcBytesPerPixel, srcStride);
-        std::uint8_t* d = kernel_detail::pixelAt(dstBits, to.left, std::int64_t{to.top} + i, dstBytesPerPixel, dstStride);
+        std::uint8_t* d =
+            kernel_detail::pixelAt(dstBits, to.left, std::int64_t{to.top} + i, dstBytesPerPixel, dstStride);
         for (std::int32_t j = 0; j < width; ++j, d += dstBytesPerPixel) {
             const std::int32_t sx = clampIndex(j * static_cast<double>(xRatio), srcWidth);
             std::memcpy(d, srcRow + std::int64_t{sx} * srcBytesPerPixel, PixelBytes);

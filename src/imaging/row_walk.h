@@ -61,7 +61,8 @@ struct KernelPass {
         return pixelAt(dstBits, dstX, std::int64_t{dstY} + j, dstBytesPerPixel, dstStride);
     }
     const std::uint8_t* srcRow(std::int32_t j, RowOrder order) const {
-        const std::int64_t row = order == RowOrder::Flip ? std::int64_t{rect.bottom} - 1 - j : std::int64_t{rect.top} + j;
+        const std::int64_t row =
+            order == RowOrder::Flip ? std::int64_t{rect.bottom} - 1 - j : std::int64_t{rect.top} + j;
         return pixelAt(srcBits, rect.left, row, srcBytesPerPixel, srcStride);
     }
 };

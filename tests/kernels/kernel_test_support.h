@@ -11,7 +11,8 @@
 namespace orvix::test {
 
 inline std::uint8_t* pixel(Surface& s, int column, int memoryRow) {
-    return s.bits() + static_cast<std::size_t>(memoryRow) * s.stride() + static_cast<std::size_t>(column) * s.bytesPerPixel();
+    return s.bits() + static_cast<std::size_t>(memoryRow) * s.stride() +
+           static_cast<std::size_t>(column) * s.bytesPerPixel();
 }
 
 inline std::uint16_t word(Surface& s, int column, int memoryRow, int index = 0) {

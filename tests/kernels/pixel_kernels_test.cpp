@@ -119,7 +119,8 @@ TEST(ColorKernels, TenToSixteenKeepsOrSwapsChannelsAndAddsOpaqueAlpha) {
             fillColorWords(src, 1023, 2, 511, 0x1234);
             ASSERT_EQ(blitWhole(dst, c.kernel, src), 1);
             for (int i = 0; i < c.dstBpp / 16; ++i) {
-                EXPECT_EQ(word(dst, 1, 1, i), c.expected[i]) << "dst " << c.dstBpp << " src " << srcBpp << " word " << i;
+                EXPECT_EQ(word(dst, 1, 1, i), c.expected[i])
+                    << "dst " << c.dstBpp << " src " << srcBpp << " word " << i;
             }
             EXPECT_EQ(padding(dst), Bytes(c.dstBpp == 48 ? 4 : 0, kUntouched));
         }
@@ -229,7 +230,8 @@ TEST(RowKernels, CopyFlipRowsCopiesTheShorterRow) {
     makeFilled(narrow, 2, 2, 24, 1); // stride 8
     makeFilled(wide, 4, 2, 24, kUntouched); // stride 12
     ASSERT_EQ(blitWhole(wide, copyFlipRows, narrow), 1);
-    EXPECT_EQ(Bytes(pixel(wide, 0, 0), pixel(wide, 0, 0) + 12), (Bytes{1, 1, 1, 1, 1, 1, 1, 1, kUntouched, kUntouched, kUntouched, kUntouched}));
+    const std::uint8_t u = kUntouched;
+    EXPECT_EQ(Bytes(pixel(wide, 0, 0), pixel(wide, 0, 0) + 12), (Bytes{1, 1, 1, 1, 1, 1, 1, 1, u, u, u, u}));
 
     makeFilled(wide, 4, 2, 24, 2);
     makeFilled(narrow, 2, 2, 24, kUntouched);
@@ -270,7 +272,9 @@ TEST(RowKernels, UnpackRows16MovesWholeWords) {
     }
     ASSERT_EQ(s.blit(unpackRows16, &s, nullptr, 0, 0, nullptr, 0), 1);
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 3; ++c) EXPECT_EQ(word(s, c, r), ((0x80 | (3 * r + c)) << 8) | (3 * r + c)) << c << "," << r;
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_EQ(word(s, c, r), ((0x80 | (3 * r + c)) << 8) | (3 * r + c)) << c << "," << r;
+        }
 }
 
 // ---- metering ------------------------------------------------------------------------------

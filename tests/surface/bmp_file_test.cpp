@@ -60,7 +60,7 @@ TEST_F(BmpFileTest, EightBitFileHasHeadersColourTableAndBottomUpRows) {
     ASSERT_TRUE(picture.create(5, 3, 8));
     fillRowNumbers(picture);
     const platform::ColorEntry teal{200, 100, 0, 0};
-    picture.setColorTable(Surface::kColorTableEntries, &teal, 3, 1);
+    picture.setColorTable(Surface::kColorTableModeEntries, &teal, 3, 1);
 
     // Saving brings the rows bottom-up first, then writes the copy as it is.
     Surface copy;

@@ -218,7 +218,7 @@ TEST_F(SurfaceTest, SetColorTableModes) {
     ASSERT_TRUE(s.create(3, 2, 8));
     ColorEntry entries[3] = {{1, 2, 3, 0}, {4, 5, 6, 0}, {7, 8, 9, 0}};
 
-    EXPECT_EQ(s.setColorTable(Surface::kColorTableEntries, entries, 10, 3), 1);
+    EXPECT_EQ(s.setColorTable(Surface::kColorTableModeEntries, entries, 10, 3), 1);
     ColorTable t = s.colorTable();
     EXPECT_EQ(t[10].blue, 1);
     EXPECT_EQ(t[12].red, 9);
@@ -226,28 +226,28 @@ TEST_F(SurfaceTest, SetColorTableModes) {
     EXPECT_EQ(t[13].red, 13);
 
     // Ranges reaching outside 0..255 are cut, not written past the table.
-    EXPECT_EQ(s.setColorTable(Surface::kColorTableEntries, entries, 254, 3), 1);
+    EXPECT_EQ(s.setColorTable(Surface::kColorTableModeEntries, entries, 254, 3), 1);
     t = s.colorTable();
     EXPECT_EQ(t[254].blue, 1);
     EXPECT_EQ(t[255].blue, 4);
-    EXPECT_EQ(s.setColorTable(Surface::kColorTableEntries, entries, -2, 3), 1);
+    EXPECT_EQ(s.setColorTable(Surface::kColorTableModeEntries, entries, -2, 3), 1);
     EXPECT_EQ(s.colorTable()[0].blue, 7);
 
     EXPECT_EQ(s.setColorTable(1, entries, 0, 3), 1) << "unknown modes do nothing";
     EXPECT_EQ(s.colorTable()[0].blue, 7);
 
-    EXPECT_EQ(s.setColorTable(Surface::kColorTableGrayRamp, nullptr, 99, -5), 1);
+    EXPECT_EQ(s.setColorTable(Surface::kColorTableModeGrayRamp, nullptr, 99, -5), 1);
     EXPECT_TRUE(isGrayRamp(s.colorTable()));
 
     Surface empty;
-    EXPECT_EQ(empty.setColorTable(Surface::kColorTableEntries, entries, 0, 3), 1);
+    EXPECT_EQ(empty.setColorTable(Surface::kColorTableModeEntries, entries, 0, 3), 1);
 }
 
 TEST_F(SurfaceTest, CreateLikeCopiesHeaderGeometryAndTableButNotPixels) {
     Surface gray;
     ASSERT_TRUE(gray.create(6, 4, 8));
     ColorEntry red{0, 0, 200, 0};
-    gray.setColorTable(Surface::kColorTableEntries, &red, 17, 1);
+    gray.setColorTable(Surface::kColorTableModeEntries, &red, 17, 1);
     gray.bits()[0] = 42;
 
     Surface copy;

@@ -47,7 +47,7 @@ TEST_F(SurfaceWin32Test, ColourTableChangesReachTheSectionAndCreateLikeCopiesThe
     Surface s;
     ASSERT_TRUE(s.create(4, 4, 8));
     const platform::ColorEntry red{0, 0, 255, 0};
-    s.setColorTable(Surface::kColorTableEntries, &red, 7, 1);
+    s.setColorTable(Surface::kColorTableModeEntries, &red, 7, 1);
     RGBQUAD entry{};
     ASSERT_EQ(GetDIBColorTable(dcOf(s), 7, 1, &entry), 1u);
     EXPECT_EQ(entry.rgbRed, 255);
@@ -81,7 +81,7 @@ TEST_F(SurfaceWin32Test, RefusedSectionFallsBackToZeroedHeapMemory) {
     // The table lives with the Surface: gray ramp, changeable, copied by createLike.
     EXPECT_EQ(s.colorTable()[200].red, 200);
     const platform::ColorEntry green{0, 255, 0, 0};
-    s.setColorTable(Surface::kColorTableEntries, &green, 1, 1);
+    s.setColorTable(Surface::kColorTableModeEntries, &green, 1, 1);
     EXPECT_EQ(s.colorTable()[1].green, 255);
     EXPECT_EQ(s.colorTable()[1].red, 0);
 
