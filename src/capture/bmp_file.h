@@ -1,0 +1,28 @@
+#pragma once
+// BMP files: a 14-byte file header, the 40-byte bitmap header, a 256-entry colour
+// table for depths of 8 bits and less, then the pixel rows exactly as given (the
+// first row in the file is the bottom row of the picture).
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/bitmap.h"
+
+namespace orvix {
+
+inline constexpr std::uint32_t kBmpFileHeaderSize = 14;
+
+struct BmpImage {
+    const platform::BitmapInfoHeader* header = nullptr;
+    const platform::ColorTable* colors = nullptr; // written when header->bitCount <= 8
+    const std::uint8_t* rows = nullptr;            // height × stride bytes
+    std::uint32_t stride = 0;
+};
+
+// Offset of the pixel rows in the file: 54, or 1078 with a colour table.
+std::uint32_t bmpPixelOffset(const platform::BitmapInfoHeader& header);
+
+// False when the image is incomplete, the file cannot be opened or a write fails.
+bool writeBmpFile(const char* path, const BmpImage& image);
+
+} // namespace orvix
