@@ -2,6 +2,8 @@
 
 #include "imaging/filter_kernels.h"
 
+#include "imaging/sharpen_rows.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -135,8 +137,35 @@ std::int32_t brightnessStep(const Pass& pass, void* context) {
 
 // Sharpen over rows and columns 2..H - 3 / 2..W - 3. Rows are done in runs of
 // columns so that the column sums of four rows fit a fixed buffer.
+// Whether the vector rows can take this pass: the same layout on both sides, pixels
+// of 1 sample (mono) or of 3 or 4 samples (colour), and an exact sharpness.
 template <typename Sample, int Channels>
-void sharpenPass(const Pass& pass, const SharpenTable& table) {
+bool vectorSharpenApplies(const Pass& pass, std::int32_t sharpness) {
+    if (pass.srcBytesPerPixel != pass.dstBytesPerPixel || pass.srcBytesPerPixel % sizeof(Sample) != 0) {
+        return false;
+    }
+    const int samplesPerPixel = pass.srcBytesPerPixel / static_cast<int>(sizeof(Sample));
+    const bool layoutFits = Channels == 1 ? samplesPerPixel == 1 : (samplesPerPixel == 3 || samplesPerPixel == 4);
+    return layoutFits && detail::sharpenRowsVectorised(sharpness, maxSample(depthOf<Sample>()));
+}
+
+template <typename Sample, int Channels>
+void sharpenPass(const Pass& pass, const SharpenTable& table, std::int32_t sharpness) {
+    if (vectorSharpenApplies<Sample, Channels>(pass, sharpness)) {
+        const int samplesPerPixel = pass.srcBytesPerPixel / static_cast<int>(sizeof(Sample));
+        for (std::int32_t y = 2; y <= pass.rect.height() - 3; ++y) {
+            const std::uint8_t* rows[4] = {pass.sourceRow(y - 2), pass.sourceRow(y - 1), pass.sourceRow(y),
+                                           pass.sourceRow(y + 1)};
+            if (sizeof(Sample) == 1) {
+                detail::sharpenRowVector8(rows, pass.destinationRow(y), pass.rect.width(), samplesPerPixel, Channels,
+                                          sharpness);
+            } else {
+                detail::sharpenRowVector16(rows, pass.destinationRow(y), pass.rect.width(), samplesPerPixel,
+                                           Channels, sharpness);
+            }
+        }
+        return;
+    }
     static constexpr std::int32_t maxValue = maxSample(depthOf<Sample>());
     constexpr std::int32_t runPixels = 256;
     const std::int32_t width = pass.rect.width();
@@ -187,11 +216,11 @@ std::int32_t sharpenStep(const Pass& pass, void* context) {
     constexpr SampleDepth depth = depthOf<Sample>();
     if (params->tables) {
         const auto table = params->tables->sharpen(params->setting, depth);
-        sharpenPass<Sample, Channels>(pass, *table);
+        sharpenPass<Sample, Channels>(pass, *table, params->setting);
     } else {
         SharpenTable table;
         buildSharpenTable(params->setting, depth, table);
-        sharpenPass<Sample, Channels>(pass, table);
+        sharpenPass<Sample, Channels>(pass, table, params->setting);
     }
     return 1;
 }
