@@ -11,6 +11,7 @@
 
 #include "capture/processor_info.h"
 #include "imaging/demosaic.h"
+#include "imaging/demosaic_internal.h"
 #include "imaging/filter_kernels.h"
 #include "imaging/filter_tables.h"
 #include "imaging/gray_gains.h"
@@ -138,6 +139,11 @@ BENCHMARK_CAPTURE(demosaicBench, demosaic8To24Mmx, demosaic8To24Mmx, 8, 24);
 BENCHMARK_CAPTURE(demosaicBench, demosaic8To24Sse2, demosaic8To24Sse2, 8, 24);
 BENCHMARK_CAPTURE(demosaicBench, demosaic8To24Sse3, demosaic8To24Sse3, 8, 24);
 BENCHMARK_CAPTURE(demosaicBench, demosaic16To48, demosaic16To48, 16, 48);
+// The 16-pixel loops on their own (the kernels above use the 32-pixel loop where
+// the processor has AVX2).
+BENCHMARK_CAPTURE(demosaicBench, rowsSse2Only, detail::demosaic8To24WithRowsSse2, 8, 24);
+BENCHMARK_CAPTURE(demosaicBench, rowsSse3Only, detail::demosaic8To24WithRowsSse3, 8, 24);
+BENCHMARK_CAPTURE(demosaicBench, rowsMmxRegisters, detail::demosaic8To24MmxRegisters, 8, 24);
 
 #if ORVIX_BENCH_WITH_OPENCV
 void openCvBench(benchmark::State& state, int depth) {

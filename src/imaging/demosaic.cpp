@@ -210,6 +210,19 @@ std::int32_t detail::demosaic8To24MmxRegisters(std::uint8_t* dstBits, const std:
                              srcBytesPerPixel, dstStride, srcStride, context);
 }
 
+#define ORVIX_KERNEL_WITH_ROWS(name, rows)                                                                   \
+    std::int32_t detail::name(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,         \
+                              std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,               \
+                              std::uint16_t srcBytesPerPixel, std::uint32_t dstStride, std::uint32_t srcStride,   \
+                              void* context, std::int32_t /*extra*/) {                                            \
+        return runVectorDemosaic(rows, dstBits, srcBits, rect, dstX, dstY, dstBytesPerPixel, srcBytesPerPixel,    \
+                                 dstStride, srcStride, context);                                                  \
+    }
+ORVIX_KERNEL_WITH_ROWS(demosaic8To24WithRowsSse2, detail::demosaicRowsSse2)
+ORVIX_KERNEL_WITH_ROWS(demosaic8To24WithRowsSse3, detail::demosaicRowsSse3)
+ORVIX_KERNEL_WITH_ROWS(demosaic8To24WithRowsAvx2, detail::demosaicRowsAvx2)
+#undef ORVIX_KERNEL_WITH_ROWS
+
 std::int32_t demosaic8To24Mmx(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
                               std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
                               std::uint16_t srcBytesPerPixel, std::uint32_t dstStride, std::uint32_t srcStride,
@@ -223,11 +236,13 @@ std::int32_t demosaic8To24Mmx(std::uint8_t* dstBits, const std::uint8_t* srcBits
 #endif
 }
 
+// The SSE2 and SSE3 kernels run the 32-pixel loop where AVX2 is usable (it gives
+// the same pixels); the processor record has no bit for it, so it is asked here.
 std::int32_t demosaic8To24Sse2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
                                std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
                                std::uint16_t srcBytesPerPixel, std::uint32_t dstStride, std::uint32_t srcStride,
                                void* context, std::int32_t /*extra*/) {
-    return runVectorDemosaic(detail::demosaicRowsSse2, dstBits, srcBits, rect, dstX, dstY, dstBytesPerPixel,
+    return runVectorDemosaic(detail::avx2Usable() ? detail::demosaicRowsAvx2 : detail::demosaicRowsSse2, dstBits, srcBits, rect, dstX, dstY, dstBytesPerPixel,
                              srcBytesPerPixel, dstStride, srcStride, context);
 }
 
@@ -235,7 +250,7 @@ std::int32_t demosaic8To24Sse3(std::uint8_t* dstBits, const std::uint8_t* srcBit
                                std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
                                std::uint16_t srcBytesPerPixel, std::uint32_t dstStride, std::uint32_t srcStride,
                                void* context, std::int32_t /*extra*/) {
-    return runVectorDemosaic(detail::demosaicRowsSse3, dstBits, srcBits, rect, dstX, dstY, dstBytesPerPixel,
+    return runVectorDemosaic(detail::avx2Usable() ? detail::demosaicRowsAvx2 : detail::demosaicRowsSse3, dstBits, srcBits, rect, dstX, dstY, dstBytesPerPixel,
                              srcBytesPerPixel, dstStride, srcStride, context);
 }
 

@@ -18,6 +18,31 @@ struct VectorColumnPlan {
 };
 VectorColumnPlan vectorColumnPlan(std::int32_t width, std::int32_t bayerMode);
 
+// The source rows one output row j reads, by role. Rows j and j - 2 hold blue
+// (row phase 0) or red (row phase 1) on their odd or even columns, rows j - 1 and
+// j + 1 the other colour; "3" is the row weighted 3, "1" the row weighted 1. Green
+// comes from the even columns of one of rows j, j - 1 and the odd columns of the other.
+struct DemosaicRowSet {
+    const std::uint8_t* blue3;
+    const std::uint8_t* blue1;
+    const std::uint8_t* red3;
+    const std::uint8_t* red1;
+    const std::uint8_t* greenEven;
+    const std::uint8_t* greenOdd;
+};
+
+inline DemosaicRowSet demosaicRowSet(const std::uint8_t* srcBits, const KernelRect& rect, std::uint32_t srcStride,
+                                     std::int32_t j, std::int32_t bayerMode) {
+    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(srcStride);
+    const std::uint8_t* rowA = srcBits + static_cast<std::ptrdiff_t>(rect.top + j) * stride + rect.left;
+    const std::uint8_t* rowA2 = rowA - 2 * stride;
+    const std::uint8_t* rowB = rowA - stride;
+    const std::uint8_t* rowB2 = rowA + stride;
+    const bool phase0 = (bayerRowPhase(bayerMode) ^ (j & 1)) == 0;
+    return phase0 ? DemosaicRowSet{rowA, rowA2, rowB, rowB2, rowA, rowB}
+                  : DemosaicRowSet{rowB, rowB2, rowA, rowA2, rowB, rowA};
+}
+
 // True when the vectorised kernels may run: 1-byte source, 3-byte destination and
 // all three gains within 0..200. Otherwise they hand the call to demosaic8To24.
 bool vectorDemosaicApplies(std::uint16_t dstBytesPerPixel, std::uint16_t srcBytesPerPixel,
@@ -46,9 +71,30 @@ void demosaicRowsSse2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const 
 void demosaicRowsSse3(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect& rect, std::int32_t dstX,
                       std::int32_t dstY, std::uint32_t dstStride, std::uint32_t srcStride, std::int32_t bayerMode,
                       VectorGains gains);
+// 32 pixels per step with AVX2 (two 16-pixel groups, one per 128-bit half), the
+// same pixels as demosaicRowsSse2; used by the SSE2 and SSE3 kernels when the
+// processor and the operating system support AVX2.
+void demosaicRowsAvx2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect& rect, std::int32_t dstX,
+                      std::int32_t dstY, std::uint32_t dstStride, std::uint32_t srcStride, std::int32_t bayerMode,
+                      VectorGains gains);
+bool avx2Usable();
 void demosaicRowsMmx(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect& rect, std::int32_t dstX,
                      std::int32_t dstY, std::uint32_t dstStride, std::uint32_t srcStride, std::int32_t bayerMode,
                      VectorGains gains);
+
+// Kernels built on one vector loop each (no AVX2 substitution), for checking them.
+std::int32_t demosaic8To24WithRowsSse2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
+                                       std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
+                                       std::uint16_t srcBytesPerPixel, std::uint32_t dstStride,
+                                       std::uint32_t srcStride, void* context, std::int32_t extra);
+std::int32_t demosaic8To24WithRowsSse3(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
+                                       std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
+                                       std::uint16_t srcBytesPerPixel, std::uint32_t dstStride,
+                                       std::uint32_t srcStride, void* context, std::int32_t extra);
+std::int32_t demosaic8To24WithRowsAvx2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
+                                       std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
+                                       std::uint16_t srcBytesPerPixel, std::uint32_t dstStride,
+                                       std::uint32_t srcStride, void* context, std::int32_t extra);
 
 // The 8-pixel kernel with the multimedia registers, whatever the build's word size
 // (demosaic8To24Mmx uses it in 32-bit builds only). Present on x86 builds.

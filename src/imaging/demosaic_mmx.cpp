@@ -67,23 +67,17 @@ ORVIX_TARGET_MMX void demosaicRowsMmx(std::uint8_t* dstBits, const std::uint8_t*
     }
     const std::int32_t steps = 2 * plan.vectorCount;
     const std::int32_t height = rect.height();
-    const int firstRowPhase = bayerRowPhase(bayerMode);
-    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(srcStride);
     const __m64 gainBlue = _mm_set1_pi16(static_cast<short>(gains.blue));
     const __m64 gainRed = _mm_set1_pi16(static_cast<short>(gains.red));
 
     for (std::int32_t j = 2; j <= height - 3; ++j) {
-        const int rowPhase = firstRowPhase ^ (j & 1);
-        const std::uint8_t* rowA = srcBits + static_cast<std::ptrdiff_t>(rect.top + j) * stride + rect.left;
-        const std::uint8_t* rowA2 = rowA - 2 * stride;
-        const std::uint8_t* rowB = rowA - stride;
-        const std::uint8_t* rowB2 = rowA + stride;
-        const std::uint8_t* blue3 = rowPhase == 0 ? rowA : rowB;
-        const std::uint8_t* blue1 = rowPhase == 0 ? rowA2 : rowB2;
-        const std::uint8_t* red3 = rowPhase == 0 ? rowB : rowA;
-        const std::uint8_t* red1 = rowPhase == 0 ? rowB2 : rowA2;
-        const std::uint8_t* greenEven = rowPhase == 0 ? rowA : rowB;
-        const std::uint8_t* greenOdd = rowPhase == 0 ? rowB : rowA;
+        const DemosaicRowSet rows = demosaicRowSet(srcBits, rect, srcStride, j, bayerMode);
+        const std::uint8_t* blue3 = rows.blue3;
+        const std::uint8_t* blue1 = rows.blue1;
+        const std::uint8_t* red3 = rows.red3;
+        const std::uint8_t* red1 = rows.red1;
+        const std::uint8_t* greenEven = rows.greenEven;
+        const std::uint8_t* greenOdd = rows.greenOdd;
 
         std::uint8_t* out = dstBits + static_cast<std::ptrdiff_t>(dstY + j) * dstStride +
                             static_cast<std::ptrdiff_t>(dstX + plan.firstColumn) * 3;

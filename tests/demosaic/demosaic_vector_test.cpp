@@ -31,6 +31,11 @@ std::vector<NamedKernel> vectorKernels() {
     };
 #if ORVIX_HAVE_X86_SIMD
     kernels.push_back({"MmxRegisters", detail::demosaic8To24MmxRegisters});
+    kernels.push_back({"Sse2Rows", detail::demosaic8To24WithRowsSse2});
+    kernels.push_back({"Sse3Rows", detail::demosaic8To24WithRowsSse3});
+    if (detail::avx2Usable()) {
+        kernels.push_back({"Avx2Rows", detail::demosaic8To24WithRowsAvx2});
+    }
 #endif
     return kernels;
 }
