@@ -33,16 +33,16 @@ struct KernelImage {
     // Byte or 16-bit word `channel` of a pixel.
     std::int32_t at(std::int32_t x, std::int32_t y, int channel = 0) const {
         if (bitsPerPixel == 16 || bitsPerPixel == 48 || bitsPerPixel == 64) {
-            std::uint16_t word;
-            std::memcpy(&word, pixel(x, y) + 2 * channel, 2);
-            return word;
+            const std::size_t offset = static_cast<std::size_t>(pixel(x, y) - bits.data()) + 2 * static_cast<std::size_t>(channel);
+            return bits[offset] | (bits[offset + 1] << 8);
         }
         return pixel(x, y)[channel];
     }
     void set(std::int32_t x, std::int32_t y, int channel, std::int32_t value) {
         if (bitsPerPixel == 16 || bitsPerPixel == 48 || bitsPerPixel == 64) {
-            const std::uint16_t word = static_cast<std::uint16_t>(value);
-            std::memcpy(pixel(x, y) + 2 * channel, &word, 2);
+            const std::size_t offset = static_cast<std::size_t>(pixel(x, y) - bits.data()) + 2 * static_cast<std::size_t>(channel);
+            bits.at(offset) = static_cast<std::uint8_t>(value & 0xFF);
+            bits.at(offset + 1) = static_cast<std::uint8_t>((value >> 8) & 0xFF);
         } else {
             pixel(x, y)[channel] = static_cast<std::uint8_t>(value);
         }
