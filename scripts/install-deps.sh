@@ -17,6 +17,11 @@ packages=(
   # fetching and cross-building the image libraries of the Windows builds
   dpkg-dev ca-certificates debian-archive-keyring bzip2 xz-utils nasm
 )
+# Optional: OpenCV, the peer the kernel benchmark compares against (never linked by
+# the library). Installed with ORVIX_BENCH_DEPS=1.
+if [ "${ORVIX_BENCH_DEPS:-0}" = 1 ]; then
+  packages+=(libopencv-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

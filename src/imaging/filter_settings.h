@@ -7,6 +7,8 @@
 
 namespace orvix {
 
+struct WhiteBalanceParams;
+
 struct FilterSettings {
     std::int32_t brightness = 0;     // -255..255, 0 = off
     std::int32_t contrast = 0;       // -127..127, 0 = off
@@ -31,6 +33,12 @@ struct FilterSettings {
     std::int32_t bayerGainOnce1 = 0; // one-shot white balance pending
     std::int32_t bayerGainOnce2 = 0;
     std::int32_t grayGainAuto = 0;   // 1 measure next frame, <0 every frame, 0 off
+
+    // Stores a white-balance measurement: each measured gain (a gain the frame could
+    // not measure is left as it is) becomes the Bayer gain, limited to 400 from
+    // above; a pending one-shot measurement (automatic on and both one-shot flags
+    // set) then ends, clearing all three flags.
+    void storeWhiteBalance(const WhiteBalanceParams& measured);
 };
 
 } // namespace orvix

@@ -1,0 +1,106 @@
+#pragma once
+// Shared pieces of the vectorised demosaic kernels: which columns the vector loop
+// covers and the finishing pass that every variant runs after it.
+
+#include <cstdint>
+
+#include "imaging/demosaic.h"
+
+namespace orvix::detail {
+
+// Columns covered by the vector loop of one row: `vectorCount` steps of 16 pixels
+// from `firstColumn` (2, or 3 when the mode's column phase is 1, so that every step
+// starts on a column of phase 0). The last step ends at column m + 1 or m + 2 with
+// m = 16 x ((W - 4) / 16), never beyond W - 2, and reads no column beyond W - 1.
+struct VectorColumnPlan {
+    std::int32_t firstColumn = 2;
+    std::int32_t vectorCount = 0;
+};
+VectorColumnPlan vectorColumnPlan(std::int32_t width, std::int32_t bayerMode);
+
+// The source rows one output row j reads, by role. Rows j and j - 2 hold blue
+// (row phase 0) or red (row phase 1) on their odd or even columns, rows j - 1 and
+// j + 1 the other colour; "3" is the row weighted 3, "1" the row weighted 1. Green
+// comes from the even columns of one of rows j, j - 1 and the odd columns of the other.
+struct DemosaicRowSet {
+    const std::uint8_t* blue3;
+    const std::uint8_t* blue1;
+    const std::uint8_t* red3;
+    const std::uint8_t* red1;
+    const std::uint8_t* greenEven;
+    const std::uint8_t* greenOdd;
+};
+
+inline DemosaicRowSet demosaicRowSet(const std::uint8_t* srcBits, const KernelRect& rect, std::uint32_t srcStride,
+                                     std::int32_t j, std::int32_t bayerMode) {
+    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(srcStride);
+    const std::uint8_t* rowA = srcBits + static_cast<std::ptrdiff_t>(rect.top + j) * stride + rect.left;
+    const std::uint8_t* rowA2 = rowA - 2 * stride;
+    const std::uint8_t* rowB = rowA - stride;
+    const std::uint8_t* rowB2 = rowA + stride;
+    const bool phase0 = (bayerRowPhase(bayerMode) ^ (j & 1)) == 0;
+    return phase0 ? DemosaicRowSet{rowA, rowA2, rowB, rowB2, rowA, rowB}
+                  : DemosaicRowSet{rowB, rowB2, rowA, rowA2, rowB, rowA};
+}
+
+// True when the vectorised kernels may run: 1-byte source, 3-byte destination and
+// all three gains within 0..200. Otherwise they hand the call to demosaic8To24.
+bool vectorDemosaicApplies(std::uint16_t dstBytesPerPixel, std::uint16_t srcBytesPerPixel,
+                           const DemosaicParams& params);
+
+// After the vector loop: recompute columns 2..13 and m + 2..W - 3 with the reference
+// kernel, then set columns 0, 1 and W - 1 of every row of the rectangle to 0.
+void finishVectorDemosaic(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect& rect,
+                          std::int32_t dstX, std::int32_t dstY, std::uint32_t dstStride, std::uint32_t srcStride,
+                          void* context);
+
+// Fixed-point gains in the form the vector loops use (0..256).
+struct VectorGains {
+    std::uint16_t red = 128;
+    std::uint16_t blue = 128;
+};
+VectorGains vectorGains(const DemosaicParams& params);
+
+// The vector loops themselves (rows 2..H - 3, the columns of the plan). Each variant
+// is compiled only where its instruction set can be compiled; the 8-pixel loop is
+// built on every x86 target so that it can be checked, but only 32-bit builds call
+// it from demosaic8To24Mmx.
+void demosaicRowsSse2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect& rect, std::int32_t dstX,
+                      std::int32_t dstY, std::uint32_t dstStride, std::uint32_t srcStride, std::int32_t bayerMode,
+                      VectorGains gains);
+void demosaicRowsSse3(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect& rect, std::int32_t dstX,
+                      std::int32_t dstY, std::uint32_t dstStride, std::uint32_t srcStride, std::int32_t bayerMode,
+                      VectorGains gains);
+// 32 pixels per step with AVX2 (two 16-pixel groups, one per 128-bit half), the
+// same pixels as demosaicRowsSse2; used by the SSE2 and SSE3 kernels when the
+// processor and the operating system support AVX2.
+void demosaicRowsAvx2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect& rect, std::int32_t dstX,
+                      std::int32_t dstY, std::uint32_t dstStride, std::uint32_t srcStride, std::int32_t bayerMode,
+                      VectorGains gains);
+bool avx2Usable();
+void demosaicRowsMmx(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect& rect, std::int32_t dstX,
+                     std::int32_t dstY, std::uint32_t dstStride, std::uint32_t srcStride, std::int32_t bayerMode,
+                     VectorGains gains);
+
+// Kernels built on one vector loop each (no AVX2 substitution), for checking them.
+std::int32_t demosaic8To24WithRowsSse2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
+                                       std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
+                                       std::uint16_t srcBytesPerPixel, std::uint32_t dstStride,
+                                       std::uint32_t srcStride, void* context, std::int32_t extra);
+std::int32_t demosaic8To24WithRowsSse3(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
+                                       std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
+                                       std::uint16_t srcBytesPerPixel, std::uint32_t dstStride,
+                                       std::uint32_t srcStride, void* context, std::int32_t extra);
+std::int32_t demosaic8To24WithRowsAvx2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
+                                       std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
+                                       std::uint16_t srcBytesPerPixel, std::uint32_t dstStride,
+                                       std::uint32_t srcStride, void* context, std::int32_t extra);
+
+// The 8-pixel kernel with the multimedia registers, whatever the build's word size
+// (demosaic8To24Mmx uses it in 32-bit builds only). Present on x86 builds.
+std::int32_t demosaic8To24MmxRegisters(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
+                                       std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
+                                       std::uint16_t srcBytesPerPixel, std::uint32_t dstStride,
+                                       std::uint32_t srcStride, void* context, std::int32_t extra);
+
+} // namespace orvix::detail
