@@ -54,7 +54,7 @@ struct CameraState {
     bool triggerMode = false;
     std::uint32_t frameLengthSamples = 0;
     std::uint32_t transferTimeoutMs = 0;
-    std::uint32_t framesDelivered = 0;
+    std::uint32_t framesDelivered = 0; // frames sent, also those that overran the buffer
     std::uint32_t deviceSelects = 0;
 };
 
