@@ -139,6 +139,9 @@ public:
     WindowCopy windowCopy() const;
     std::size_t frameCopyBytes() const { return windowCopyBytes(windowCopy(), tenBit_ != 0); }
     int lastTransferMs() const { return lastTransferMs_.load(); }
+    // The raw frame convertRingFrame would copy now (nullptr without a ring), for
+    // measurements beside the window copy.
+    const std::uint8_t* chosenRingFrame() const;
     bool transferRunning() const;
 
     static constexpr int kDeviceCount = 8;

@@ -302,6 +302,11 @@ int DeviceLink::pollFrame() {
     return kPollNoFrame;
 }
 
+const std::uint8_t* DeviceLink::chosenRingFrame() const {
+    if (ringSlots_.empty() || ring_.slots != ringSlots_.data()) return nullptr;
+    return ring_.slots[ring_.readIndex.load()].data();
+}
+
 int DeviceLink::convertRingFrame(std::uint8_t* dst, int /*color*/, int /*measureBalance*/, int /*raw*/) {
     if (!dst) return kLinkNoDestination;
     if (ringSlots_.empty() || ring_.slots != ringSlots_.data()) return kLinkNoMemory;

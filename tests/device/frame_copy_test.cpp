@@ -27,7 +27,7 @@ TEST(TenBitUnpack, VectorVersionMatchesThePlainOne) {
     const UnpackTenBitRow sse2 = unpackTenBitRowSse2();
     if (!sse2) GTEST_SKIP() << "no SSE2 on this processor";
     std::mt19937 random(7);
-    for (int count : {0, 1, 15, 16, 17, 31, 32, 33, 1360, 1361}) {
+    for (int count : {0, 1, 7, 8, 9, 31, 32, 33, 40, 63, 64, 65, 1360, 1361}) {
         std::vector<std::uint8_t> src(std::size_t(count) * 2 + 1);
         for (auto& b : src) b = static_cast<std::uint8_t>(random());
         // Unaligned source and destination on purpose.
