@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "camera/camera.h"
 #include "capture/surface.h"
@@ -94,15 +96,19 @@ void loadFrame(Camera& camera, int type, int width, int height, int seed) {
 
 class PreviewPaintTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(probe.ok()) << "needs a display (run under xvfb-run)";
-        app = probe.createAppWindow(320, 240);
-        ASSERT_NE(app, 0u);
+    // One application window hosts the previews of all tests (taking a top-level
+    // window down is slow on some systems).
+    static void SetUpTestSuite() {
+        appProbe = std::make_unique<test::WindowProbe>();
+        if (appProbe->ok()) app = appProbe->createAppWindow(320, 240);
     }
-    void TearDown() override {
-        camera.closePreviewWindow();
-        probe.destroyWindow(app);
+    static void TearDownTestSuite() {
+        appProbe->destroyWindow(app);
+        appProbe.reset();
+        app = 0;
     }
+    void SetUp() override { ASSERT_NE(app, 0u) << "needs a display (run under xvfb-run)"; }
+    void TearDown() override { camera.closePreviewWindow(); }
 
     // A child preview window of that client size with its kept DC, as the capture
     // engine makes it.
@@ -136,10 +142,14 @@ protected:
         EXPECT_EQ(mismatches, 0);
     }
 
+    static std::unique_ptr<test::WindowProbe> appProbe;
+    static platform::WindowHandle app;
     test::WindowProbe probe;
     Camera camera;
-    platform::WindowHandle app = 0;
 };
+
+std::unique_ptr<test::WindowProbe> PreviewPaintTest::appProbe;
+platform::WindowHandle PreviewPaintTest::app = 0;
 
 constexpr int kWidth = 7; // odd, so 8- and 24-bit rows carry padding
 constexpr int kHeight = 5;
@@ -302,6 +312,35 @@ TEST_F(PreviewPaintTest, MissingWindowDcOrSurfacesPaintNothingAndNeverCrash) {
     camera.surface16 = makeSurface(kWidth, kHeight, 48);
     camera.paintPreview();
     EXPECT_EQ(*pixel(*camera.surface8, 1, 1), 0);
+}
+
+TEST_F(PreviewPaintTest, FramesPaintedOnAnotherThreadReachTheWindowAndCloseWaitsForThem) {
+    // The window belongs to this thread; the capture thread paints through the kept DC.
+    openChild(2 * kWidth, 2 * kHeight);
+    loadFrame(camera, 5, kWidth, kHeight, 8);
+    std::thread([this] { camera.paintPreview(); }).join();
+    expectWindowShows(5, 8, 2 * kWidth, 2 * kHeight, [](int x, int y, int& sx, int& sy) {
+        sx = x / 2;
+        sy = y / 2;
+    });
+
+    // Closing while frames keep arriving: a paint in progress finishes first, later
+    // ones find no window.
+    std::atomic<int> painted{0};
+    std::atomic<bool> stop{false};
+    std::thread painter([&] {
+        while (!stop.load()) {
+            camera.paintPreview();
+            painted.fetch_add(1);
+        }
+    });
+    while (painted.load() < 3) std::this_thread::yield();
+    camera.closePreviewWindow();
+    const int atClose = painted.load();
+    while (painted.load() < atClose + 3) std::this_thread::yield();
+    stop.store(true);
+    painter.join();
+    EXPECT_EQ(camera.previewWindow, 0u);
 }
 
 TEST_F(PreviewPaintTest, CloseReleasesTheDcDestroysTheWindowAndUnregistersTheClass) {

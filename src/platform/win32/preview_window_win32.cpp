@@ -34,6 +34,59 @@ void fillBitmapInfo(const DibView& image, LONG height, BitmapInfoWithTable& info
     }
 }
 
+// GDI implementations disagree by one row on where a stretch with a negative source
+// height starts: Windows reads the rows above the edge at ySrc, some compatible
+// implementations include row ySrc itself. Mirroring a two-row bitmap once tells
+// which origin, h or h - 1, puts memory row 0 of an h-row bitmap at the top.
+LONG mirroredSourceOriginOffset() {
+    static const LONG offset = [] {
+        struct Pixel {
+            std::uint8_t b, g, r, x;
+        };
+        auto makeSection = [](LONG height, void** bits) {
+            BITMAPINFO info{};
+            info.bmiHeader.biSize = sizeof(info.bmiHeader);
+            info.bmiHeader.biWidth = 1;
+            info.bmiHeader.biHeight = height;
+            info.bmiHeader.biPlanes = 1;
+            info.bmiHeader.biBitCount = 32;
+            return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
+        };
+        void* sourceBits = nullptr;
+        void* targetBits = nullptr;
+        HBITMAP source = makeSection(2, &sourceBits);   // bottom-up
+        HBITMAP target = makeSection(-2, &targetBits);  // top-down: memory row 0 is the top
+        HDC sourceDc = CreateCompatibleDC(nullptr);
+        HDC targetDc = CreateCompatibleDC(nullptr);
+        LONG found = 0;
+        if (source && target && sourceDc && targetDc && sourceBits && targetBits) {
+            HGDIOBJ oldSource = SelectObject(sourceDc, source);
+            HGDIOBJ oldTarget = SelectObject(targetDc, target);
+            auto* from = static_cast<Pixel*>(sourceBits);
+            from[0] = {0, 0, 255, 0}; // memory row 0: red
+            from[1] = {255, 0, 0, 0}; // memory row 1: blue
+            for (LONG offset : {0, 1}) {
+                auto* to = static_cast<Pixel*>(targetBits);
+                to[0] = to[1] = Pixel{};
+                StretchBlt(targetDc, 0, 0, 1, 2, sourceDc, 0, 2 - offset, 1, -2, SRCCOPY);
+                GdiFlush();
+                if (to[0].r == 255 && to[0].b == 0 && to[1].b == 255 && to[1].r == 0) {
+                    found = offset;
+                    break;
+                }
+            }
+            SelectObject(sourceDc, oldSource);
+            SelectObject(targetDc, oldTarget);
+        }
+        if (sourceDc) DeleteDC(sourceDc);
+        if (targetDc) DeleteDC(targetDc);
+        if (source) DeleteObject(source);
+        if (target) DeleteObject(target);
+        return found;
+    }();
+    return offset;
+}
+
 bool isPaintable(const DibView& image) {
     return image.header && image.bits && (image.header->bitCount == 8 || image.header->bitCount == 24);
 }
@@ -159,7 +212,8 @@ void WindowDC::copyMirrored(const DibView& image, std::int32_t width, std::int32
     if (source) {
         // Starting at the bottom edge with a negative height flips the bottom-up
         // section, so memory row 0 lands on the window's top row.
-        StretchBlt(impl_->dc, 0, 0, width, height, source, 0, imageHeight, imageWidth, -imageHeight, SRCCOPY);
+        StretchBlt(impl_->dc, 0, 0, width, height, source, 0, imageHeight - mirroredSourceOriginOffset(), imageWidth,
+                   -imageHeight, SRCCOPY);
         return;
     }
     // Heap pixels have no memory DC: the same picture, declared top-down.
