@@ -17,7 +17,9 @@ struct Rgb {
     bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
     bool operator!=(const Rgb& o) const { return !(*this == o); }
 };
-std::string describe(const Rgb& c);
+inline std::string describe(const Rgb& c) {
+    return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) + ")";
+}
 
 class WindowProbe {
 public:

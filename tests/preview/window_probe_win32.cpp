@@ -5,15 +5,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
 namespace orvix::test {
-
-std::string describe(const Rgb& c) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "(%u, %u, %u)", c.r, c.g, c.b);
-    return text;
-}
 
 struct WindowProbe::Impl {};
 

@@ -6,17 +6,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include <cstdio>
-
 #include "platform/posix/x11_connection.h"
 
 namespace orvix::test {
-
-std::string describe(const Rgb& c) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "(%u, %u, %u)", c.r, c.g, c.b);
-    return text;
-}
 
 struct WindowProbe::Impl {
     Display* display = nullptr;
