@@ -30,6 +30,7 @@
 #include "capture/processor_info.h"
 #include "imaging/filter_settings.h"
 #include "platform/event.h"
+#include "platform/preview_window.h"
 #include "platform/thread.h"
 #include "platform/window_handle.h"
 
@@ -78,6 +79,21 @@ public:
     // Bits per pixel of a colour type 0..5; 0 for anything else.
     static int bitsPerPixelOfColorType(std::int32_t type);
 
+    // ---- preview window (capture/preview_window.cpp) ----------------------------------
+    // Registers a fresh window class (its name goes to previewClassName) and makes the
+    // preview window: a child of `parent` at `rect`, or without a parent a centred
+    // top-level window whose client area is the sub-sampled capture size. Returns the
+    // window, or 0 (a registered class then stays until closePreviewWindow). The
+    // caller stores the result in previewWindow and acquires previewDC for it with
+    // platform::WindowDC::acquire.
+    platform::WindowHandle createPreviewWindow(platform::WindowHandle parent, const PreviewRect& rect);
+    // Brings the displayable image up to date for the colour type and paints it into
+    // the preview window (capture thread, after each processed frame).
+    void paintPreview();
+    // Releases previewDC, destroys previewWindow, unregisters the class and empties
+    // previewClassName. Safe to call repeatedly; waits for a paint in progress.
+    void closePreviewWindow();
+
     // ---- fields, in declaration order -----------------------------------------------
     ProcessorInfo cpuInfo{};
     std::unique_ptr<DeviceLink> link;
@@ -90,7 +106,7 @@ public:
     std::unique_ptr<Surface> workSurface;
     std::unique_ptr<Surface> displaySurface;
     platform::WindowHandle previewWindow = 0;
-    std::uintptr_t previewDC = 0;
+    std::unique_ptr<platform::WindowDC> previewDC;
     char previewClassName[256] = {};
     VideoFormat format;
     FilterSettings filter;
@@ -123,6 +139,10 @@ public:
     // Held while a frame is fetched and processed, and by exported calls that read or
     // recreate Surfaces.
     mutable std::mutex surfaceMutex;
+    // Held by paintPreview while it uses previewWindow, previewDC and displaySurface,
+    // and by closePreviewWindow, so a window is never torn down under a paint. Taken
+    // after surfaceMutex when both are held.
+    mutable std::mutex previewMutex;
 };
 
 } // namespace orvix
