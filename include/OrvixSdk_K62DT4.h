@@ -110,9 +110,13 @@ typedef struct CameraInfo {
 /* ------------------------------------------------------------------------------ */
 
 /* Creates a camera handle and starts the camera up. notifyWindow (may be 0) receives
- * ORVIX_WM_ERROR for every queued error. Returns the handle, or 0 when the camera
- * object could not be allocated. A handle is returned even when start-up failed; the
- * reason is then queued (ERR_MEMORY, ERR_GEOMETRY). */
+ * ORVIX_WM_ERROR for every queued error. Start-up opens the cameras (slot 0 ends up
+ * selected), loads the stored capture format, filters, per-camera gains and stream
+ * settings (creating the defaults on first use), and sends every camera its stored
+ * gain and exposure. Returns the handle, or 0 when the camera object could not be
+ * allocated. A handle is returned even when start-up failed; the reason is then
+ * queued: ERR_MEMORY (the handle then behaves as one without a device link), or
+ * ERR_GEOMETRY (a stored format outside the sensor; the full frame is used). */
 ORVIX_API ORVIX_HANDLE ORVIX_CALL Orvix_Initialize(ORVIX_WINDOW notifyWindow);
 
 /* Saves the camera's gains and filters, stops capture, closes the preview window and
@@ -143,6 +147,193 @@ ORVIX_API int ORVIX_CALL Orvix_GetSubSample(ORVIX_HANDLE handle);
 /* Milliseconds the preview thread waits before each poll for a frame; -1 for an
  * unknown handle. */
 ORVIX_API int ORVIX_CALL Orvix_GetWaitTime(ORVIX_HANDLE handle);
+
+/* Colour mode for the next capture start: bits 8, 16, 24, 32, 48 or 64. Returns 1;
+ * any other value returns 0 and queues ERR_PARAMETER. */
+ORVIX_API int ORVIX_CALL Orvix_SetColorMode(ORVIX_HANDLE handle, int bits);
+
+/* Sub-sample mode 0, 1 or 2 (1/1, 1/2, 1/4 in each direction). Returns 1; any other
+ * value returns 0 and queues nothing. */
+ORVIX_API int ORVIX_CALL Orvix_SetSubSample(ORVIX_HANDLE handle, int mode);
+
+/* Wait time of the preview thread, 0 or more milliseconds. Returns 1; a negative value
+ * returns 0 and queues nothing. */
+ORVIX_API int ORVIX_CALL Orvix_SetWaitTime(ORVIX_HANDLE handle, int milliseconds);
+
+/* Requests the half clock (flag non-zero) or the normal clock for the next capture
+ * start. Returns 1. */
+ORVIX_API int ORVIX_CALL Orvix_SetHalfClock(ORVIX_HANDLE handle, int flag);
+
+/* The camera's current clock as it reports it: 1 half, 0 normal; *ok (may be null)
+ * receives 1. When the camera does not answer: 0, *ok = 0, ERR_NOT_INITIALIZED. */
+ORVIX_API int ORVIX_CALL Orvix_GetHalfClock(ORVIX_HANDLE handle, int* ok);
+
+/* Stores the vertical mirror flag (0 or 1); the camera has no mirror, so the image is
+ * not changed. Returns 1; ERR_NOT_INITIALIZED without a device link. */
+ORVIX_API int ORVIX_CALL Orvix_SetMirrorV(ORVIX_HANDLE handle, int flag);
+
+/* The device's mirror state: always 0. ERR_NOT_INITIALIZED without a device link. */
+ORVIX_API int ORVIX_CALL Orvix_GetMirrorV(ORVIX_HANDLE handle);
+
+/* Horizontal mirroring is not available: always 0, nothing queued. */
+ORVIX_API int ORVIX_CALL Orvix_GetMirrorH(ORVIX_HANDLE handle, int ignored);
+
+/* Auto iris: 0 off, 1 corrects the exposure, 2 the gain. Returns 1; any other value
+ * returns 0 and queues ERR_PARAMETER. */
+ORVIX_API int ORVIX_CALL Orvix_SetAutoIris(ORVIX_HANDLE handle, int mode);
+
+/* The auto-iris mode; *ok (may be null) receives 1. */
+ORVIX_API int ORVIX_CALL Orvix_GetAutoIris(ORVIX_HANDLE handle, int* ok);
+
+/* Chooses the stored capture format (the list edited by Orvix_SetCameraDlg) whose
+ * width and height match. Returns 1 when one matched, 0 when none did (nothing
+ * queued). A matching format that lies outside the sensor queues ERR_GEOMETRY and the
+ * full frame is used instead (still 1). Refused with 0 while capture is running or
+ * prepared (stop it first). ERR_NOT_INITIALIZED without a device link. */
+ORVIX_API int ORVIX_CALL Orvix_SetCaptureWindow(ORVIX_HANDLE handle, int width, int height);
+
+/* Sets the capture window: total size (not checked), first column, width, first line
+ * and height on the 1360 x 1024 sensor. Returns 1; a window outside the sensor (or a
+ * stored sub-sample mode outside 0..2) returns 0 and queues ERR_GEOMETRY, and the
+ * values stay stored so that capture start refuses them too. Refused with 0 while
+ * capture is running or prepared. ERR_NOT_INITIALIZED without a device link. */
+ORVIX_API int ORVIX_CALL Orvix_SetCaptureWindowEx(ORVIX_HANDLE handle, int hTotal, int hStart, int hEffective,
+                                                  int vTotal, int vStart, int vEffective);
+
+/* Writes the stored capture window through every non-null pointer. Returns 1. */
+ORVIX_API int ORVIX_CALL Orvix_GetCaptureWindowEx(ORVIX_HANDLE handle, int* hTotal, int* hStart, int* hEffective,
+                                                  int* vTotal, int* vStart, int* vEffective);
+
+/* Parent window and placement of the preview window created by the next preview.
+ * Returns 1; ERR_NOT_INITIALIZED without a device link. */
+ORVIX_API int ORVIX_CALL Orvix_SetPreviewWindow(ORVIX_HANDLE handle, ORVIX_WINDOW parent, int x, int y, int width,
+                                                int height);
+
+/* ------------------------------------------------------------------------------ */
+/* Device selection, camera information and raw device access                     */
+/* (all: ERR_NOT_INITIALIZED without a device link)                               */
+/* ------------------------------------------------------------------------------ */
+
+/* Saves the gains of the current camera and selects camera slot `index` (0..7).
+ * Returns 1; ERR_NO_CAMERA when the slot holds no camera. Refused with 0 while capture
+ * is running or prepared. */
+ORVIX_API int ORVIX_CALL Orvix_SetDeviceNumber(ORVIX_HANDLE handle, int index);
+
+/* Names the cameras present, in slot order, into `names` (10 entries of 256 bytes):
+ * "OrvixK62DT4_01", "OrvixK62DT4_02", ... numbered by count, not by slot; the other
+ * entries are emptied. Returns the number of cameras. A null array: 0, ERR_PARAMETER. */
+ORVIX_API int ORVIX_CALL Orvix_EnumDevice(ORVIX_HANDLE handle, char* names);
+
+/* Name of the camera in slot `index`, numbered slot + 1 ("OrvixK62DT4_06" for slot 5),
+ * into `name` of `length` bytes. Returns 1. A length below 16 or a null buffer:
+ * ERR_PARAMETER; an index outside 0..7: 0, nothing queued; an empty slot:
+ * ERR_NO_CAMERA. */
+ORVIX_API int ORVIX_CALL Orvix_GetDeviceName(ORVIX_HANDLE handle, int index, char* name, int length);
+
+/* Fills the camera limits after `size`, which must be at least 36. Returns 1. A null
+ * record: ERR_PARAMETER; a smaller size: ERR_MEMORY. */
+ORVIX_API int ORVIX_CALL Orvix_GetCameraInfo(ORVIX_HANDLE handle, CameraInfo* info);
+
+/* Sensor register access: the low 8 bits of the address, the low 16 bits of the
+ * value. The read returns the value with *ok = 1. Failure: 0 (*ok = 0), ERR_DEVICE_IO. */
+ORVIX_API int ORVIX_CALL Orvix_WriteRegister(ORVIX_HANDLE handle, int address, int value);
+ORVIX_API int ORVIX_CALL Orvix_ReadRegister(ORVIX_HANDLE handle, int address, int* ok);
+
+/* FPGA register access (8-bit address from 0x10, 16-bit value). The read returns the
+ * value with *ok = 1. Failure: 0 (*ok = 0), ERR_DEVICE_IO. */
+ORVIX_API int ORVIX_CALL Orvix_Fpga_WriteRegister(ORVIX_HANDLE handle, int address, int value);
+ORVIX_API int ORVIX_CALL Orvix_Fpga_ReadRegister(ORVIX_HANDLE handle, int address, int* ok);
+
+/* The eight user ID bytes of the camera's serial ROM (index 0..7, value 0..255). The
+ * read returns the byte with *ok = 1. Failure: 0 (*ok = 0), ERR_NOT_INITIALIZED. */
+ORVIX_API int ORVIX_CALL Orvix_WriteSromID(ORVIX_HANDLE handle, int index, int value);
+ORVIX_API int ORVIX_CALL Orvix_ReadSromID(ORVIX_HANDLE handle, int index, int* ok);
+
+/* ------------------------------------------------------------------------------ */
+/* Properties by id                                                               */
+/* ------------------------------------------------------------------------------ */
+/*
+ * id  property         accepted values         id  property          accepted values
+ *  1  Brightness       -255..255               15  ColorGainGreen1   0..63
+ *  2  Contrast         -127..127               16  ColorGainGreen2   0..63
+ *  3  Hue              -360..360               17  ColorGainBlue     0..63
+ *  4  Saturation       -255..255               18  ExposureTime      0..16383
+ *  5  Sharpness        0..30                   19  GrayMode          0..2
+ *  6  BayerGainRGB     0x00BBGGRR (any)        20  GrayGainR         0..255
+ *  7  BayerGainRed     0..400                  21  GrayGainG1        0..255
+ *  8  BayerGainGreen   0..400                  22  GrayGainG2        0..255
+ *  9  BayerGainBlue    0..400                  23  GrayGainB         0..255
+ * 10  BayerGainAuto    any (0 off, else on)    24  GrayOffsetR       -255..255
+ * 11  Gamma            0..200                  25  GrayOffsetG1      -255..255
+ * 12  BayerMode        0..3                    26  GrayOffsetG2      -255..255
+ * 13  GlobalGain       0..63                   27  GrayOffsetB       -255..255
+ * 14  ColorGainRed     0..63
+ *
+ * GlobalGain also sets the four colour gains and goes to the camera at once, as does
+ * ExposureTime; their getters return what the camera was sent (exposure within
+ * 8..1068). The colour-gain getters return 0. BayerGainRGB packs the low bytes of the
+ * three Bayer gains. Setters return 1, or 0 with ERR_PARAMETER for an unknown id or a
+ * value outside the range; getters return the value with *ok = 1, or 0 with *ok = 0
+ * and ERR_PARAMETER for an unknown id. Both queue ERR_NOT_INITIALIZED without a
+ * device link. Each named function is the generic one with its id.
+ */
+ORVIX_API int ORVIX_CALL Orvix_SetFilterValue(ORVIX_HANDLE handle, int id, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetFilterValue(ORVIX_HANDLE handle, int id, int* ok);
+
+ORVIX_API int ORVIX_CALL Orvix_SetBrightness(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetBrightness(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetContrast(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetContrast(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetHue(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetHue(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetSaturation(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetSaturation(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetSharpness(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetSharpness(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetBayerGainRGB(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetBayerGainRGB(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetBayerGainRed(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetBayerGainRed(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetBayerGainGreen(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetBayerGainGreen(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetBayerGainBlue(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetBayerGainBlue(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetBayerGainAuto(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetBayerGainAuto(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetGamma(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetGamma(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetBayerMode(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetBayerMode(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetGlobalGain(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetGlobalGain(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetColorGainRed(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetColorGainRed(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetColorGainGreen1(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetColorGainGreen1(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetColorGainGreen2(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetColorGainGreen2(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetColorGainBlue(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetColorGainBlue(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetExposureTime(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetExposureTime(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetGrayMode(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetGrayMode(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetGrayGainR(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetGrayGainR(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetGrayGainG1(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetGrayGainG1(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetGrayGainG2(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetGrayGainG2(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetGrayGainB(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetGrayGainB(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetGrayOffsetR(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetGrayOffsetR(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetGrayOffsetG1(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetGrayOffsetG1(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetGrayOffsetG2(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetGrayOffsetG2(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_SetGrayOffsetB(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_GetGrayOffsetB(ORVIX_HANDLE handle, int* ok);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -9,3 +9,7 @@ build=${ORVIX_BUILD_ROOT:-$root/build}/release
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVIX_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build"
 "$build/bin/orvix" version
+# The emulated camera, with a settings file of the build's own (the user's stay untouched).
+export ORVIX_REGISTRY_FILE="$build/orvix-settings.reg" ORVIX_K62DT4_EMULATE=0
+"$build/bin/orvix" list
+"$build/bin/orvix" info

@@ -12,8 +12,9 @@ ORVIX_API ORVIX_HANDLE ORVIX_CALL Orvix_Initialize(ORVIX_WINDOW notifyWindow) {
         CameraHandleTable& table = CameraHandleTable::instance();
         const std::uint32_t handle = table.create();
         if (handle == 0) return nullptr;
+        // A failed start-up still hands out the handle; the reason is queued.
         if (const std::shared_ptr<Camera> camera = table.lookup(handle)) {
-            camera->errorQueue.setNotifyWindow(api::windowValue(notifyWindow));
+            (void)camera->initialize(api::windowValue(notifyWindow));
         }
         return api::toApiHandle(handle);
     } catch (...) {

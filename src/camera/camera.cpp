@@ -8,8 +8,6 @@ namespace orvix {
 
 Camera::Camera() : rateTime(platform::multimediaTime()) {}
 
-Camera::~Camera() = default;
-
 int Camera::bitsPerPixelOfColorType(std::int32_t type) {
     static constexpr int kBits[] = {8, 16, 24, 32, 48, 64};
     return type >= 0 && type < 6 ? kBits[type] : 0;

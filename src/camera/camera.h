@@ -78,6 +78,61 @@ public:
 
     // Bits per pixel of a colour type 0..5; 0 for anything else.
     static int bitsPerPixelOfColorType(std::int32_t type);
+    // A colour type capture can work with (0..5). A stored type outside that set is
+    // kept as it is (getColorMode reports -1); capture start must refuse it.
+    static bool isColorTypeValid(std::int32_t type) { return bitsPerPixelOfColorType(type) != 0; }
+
+    // ---- start-up and shutdown (camera_startup.cpp) ----------------------------------
+    // Detects the processor, opens the device link, allocates the Surfaces, stores the
+    // notification window, loads the stored format, filters, per-camera gains and
+    // stream settings. 1 on success; 0 (ERR_MEMORY queued, the link dropped so the
+    // Camera behaves as one without a device link) when an allocation failed.
+    int initialize(platform::WindowHandle window);
+
+    // ---- capture format (capture_format.cpp) -----------------------------------------
+    int setColorMode(int bits);
+    int setSubSample(int mode);
+    int setWaitTime(int milliseconds);
+    int setHalfClock(int flag);
+    int getHalfClock(int* ok);
+    int setMirrorV(int flag);
+    int getMirrorV();
+    static int getMirrorH() { return 0; }
+    int setAutoIris(int mode);
+    int getAutoIris(int* ok) const;
+    int setCaptureWindowEx(int hTotalValue, int hStartValue, int hEffectiveValue, int vTotalValue, int vStartValue,
+                           int vEffectiveValue);
+    int getCaptureWindowEx(int* hTotalOut, int* hStartOut, int* hEffectiveOut, int* vTotalOut, int* vStartOut,
+                           int* vEffectiveOut) const;
+    int setCaptureWindow(int width, int height);
+    int setPreviewWindow(platform::WindowHandle parent, const PreviewRect& rect);
+    // The capture window lies on the sensor and the sub-sample mode is known.
+    bool isGeometryValid() const;
+    // The full 1360 x 1024 frame at (0, 0); bufferCount is kept.
+    void resetToFullFrame();
+
+    // ---- device selection and raw device access (device_access.cpp) -------------------
+    int setDeviceNumber(int index);
+    int enumDevice(char* names);                 // 10 entries of kDeviceNameSize bytes
+    int getDeviceName(int index, char* buffer, int length);
+    int getCameraInfo(CameraInfo* info);
+    int writeRegister(int address, int value);
+    int readRegister(int address, int* ok);
+    int fpgaWriteRegister(int address, int value);
+    int fpgaReadRegister(int address, int* ok);
+    int readSromId(int index, int* ok);
+    int writeSromId(int index, int value);
+
+    static constexpr int kDeviceNameCount = 10;
+    static constexpr int kDeviceNameSize = 256;
+
+    // ---- capture-format persistence (settings_store.cpp) ------------------------------
+    int loadVideoFormat();
+    int loadStreamSettings();
+
+    // ---- property-by-id interface (properties.cpp) -------------------------------------
+    int setFilterValue(int id, int value);
+    int getFilterValue(int id, int* ok);
 
     // ---- preview window (capture/preview_window.cpp) ----------------------------------
     // Registers a fresh window class (its name goes to previewClassName) and makes the
@@ -143,6 +198,19 @@ public:
     // and by closePreviewWindow, so a window is never torn down under a paint. Taken
     // after surfaceMutex when both are held.
     mutable std::mutex previewMutex;
+
+private:
+    // Pushes ERR_NOT_INITIALIZED when there is no device link.
+    bool requireLink();
+    // Capture-window and device changes rebuild the link's frame buffers and must not
+    // meet a running or prepared capture.
+    bool captureIsIdle() const { return captureState.load() == kCaptureIdle; }
+    void allocateSurfaces();
+    void sendStoredGainsToEveryCamera();
+
+    // The filter values were read from the store at start-up, so saving them back at
+    // release cannot overwrite stored values with the construction zeros.
+    bool filterLoaded_ = false;
 };
 
 } // namespace orvix

@@ -19,6 +19,10 @@
 
 namespace orvix::platform {
 
+// The library's key below HKEY_CURRENT_USER: capture formats, stream settings,
+// per-camera gains and filter values all live under it.
+inline constexpr char kSettingsKeyPath[] = "Software\\Quelm\\OrvixK62DT4Sdk";
+
 class RegistryKey {
 public:
     RegistryKey();

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "OrvixSdk_K62DT4.h"
+#include "support/test_environment.h"
 
 namespace {
 
@@ -16,6 +17,7 @@ TEST(FrameApi, VersionNeedsNoHandle) {
 }
 
 TEST(FrameApi, InitializeGivesAHandleWithTheDefaults) {
+    orvix::test::resetSettings(); // start-up then writes the stored defaults: 24-bit colour
     ORVIX_HANDLE handle = Orvix_Initialize(0);
     ASSERT_NE(handle, nullptr);
     EXPECT_EQ(Orvix_GetLastError(handle), 0);
@@ -23,7 +25,7 @@ TEST(FrameApi, InitializeGivesAHandleWithTheDefaults) {
     EXPECT_EQ(Orvix_Height(handle), 1024);
     EXPECT_EQ(Orvix_GetWaitTime(handle), 10);
     EXPECT_EQ(Orvix_GetSubSample(handle), 0);
-    EXPECT_EQ(Orvix_GetColorMode(handle), 8);
+    EXPECT_EQ(Orvix_GetColorMode(handle), 24);
     EXPECT_EQ(Orvix_Release(handle), 1);
 }
 

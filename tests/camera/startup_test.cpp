@@ -1,0 +1,276 @@
+// Camera start-up and shutdown against the emulator's request log, the failure paths
+// of start-up, and the rules a Camera keeps without a device link or while capture
+// runs.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "camera/camera.h"
+#include "camera/startup_faults.h"
+#include "device/device_link.h"
+#include "device/emulated_cameras.h"
+#include "stored_settings.h"
+
+namespace orvix::test {
+namespace {
+
+using emulator::RequestKind;
+
+class CameraStartup : public EmulatedCameras {
+protected:
+    void SetUp() override { resetSettings(); }
+    void TearDown() override {
+        failNextStartupAllocation(StartupAllocation::None);
+        resetSettings();
+        EmulatedCameras::TearDown();
+    }
+
+    static std::vector<int> drain(Camera& camera) {
+        std::vector<int> codes;
+        for (int code = camera.errorQueue.pop(); code != 0; code = camera.errorQueue.pop()) codes.push_back(code);
+        return codes;
+    }
+
+    // (slot, value) of every control-value packet of that id received, in order.
+    static std::vector<std::pair<int, int>> controlValues(std::uint8_t id) {
+        std::vector<std::pair<int, int>> sent;
+        for (const auto& entry : entries(RequestKind::Command)) {
+            if (!entry.succeeded || entry.bytes[0] != 0x04 || entry.bytes[1] != id) continue;
+            sent.emplace_back(entry.slot, entry.bytes[2] << 8 | entry.bytes[3]);
+        }
+        return sent;
+    }
+
+    // Slots of the device-select packets received, in order.
+    static std::vector<int> selections() {
+        std::vector<int> slots;
+        for (const auto& entry : entries(RequestKind::Command))
+            if (entry.succeeded && entry.bytes[0] == 0x06) slots.push_back(entry.slot);
+        return slots;
+    }
+};
+
+constexpr std::uint8_t kGain = 2;
+constexpr std::uint8_t kExposure = 1;
+
+TEST_F(CameraStartup, EveryCameraReceivesItsOwnStoredGainAndExposure) {
+    attach({0, 3});
+    store("Gain_00", {{"Global", 100}, {"Exposure", 200}, {"AutoIris", 2}});
+    store("Gain_03", {{"Global", 300}, {"Exposure", 400}, {"AutoIris", 1}});
+    Camera camera;
+    ASSERT_EQ(camera.initialize(0), 1);
+    EXPECT_EQ(drain(camera), std::vector<int>{});
+
+    // The link's own start (gain 0, exposure raised to 8), then slot 0, slot 3 and
+    // slot 0 again.
+    EXPECT_EQ(selections(), (std::vector<int>{0, 0, 3, 0}));
+    EXPECT_EQ(controlValues(kGain), (std::vector<std::pair<int, int>>{{0, 0}, {0, 100}, {3, 300}, {0, 100}}));
+    EXPECT_EQ(controlValues(kExposure), (std::vector<std::pair<int, int>>{{0, 8}, {0, 200}, {3, 400}, {0, 200}}));
+    EXPECT_EQ(state(0).globalGain, 100);
+    EXPECT_EQ(state(3).globalGain, 300);
+    EXPECT_EQ(state(3).exposure, 400);
+
+    // Slot 0 stays selected and its block is the one kept.
+    EXPECT_EQ(camera.link->currentDevice(), 0);
+    EXPECT_EQ(camera.gains.globalGain, 100);
+    EXPECT_EQ(camera.gains.colorGainRed, 100); // a missing colour gain repeats the one before
+    EXPECT_EQ(camera.gains.exposure, 200);
+    EXPECT_EQ(camera.gains.autoIris, 2);
+}
+
+TEST_F(CameraStartup, CamerasWithoutStoredGainsGetTheBuiltInBlock) {
+    attach({2});
+    Camera camera;
+    ASSERT_EQ(camera.initialize(0), 1);
+    // Slot 2, then the final selection of slot 0, which is empty: its requests fail.
+    EXPECT_EQ(controlValues(kGain), (std::vector<std::pair<int, int>>{{2, 512}}));
+    EXPECT_EQ(controlValues(kExposure), (std::vector<std::pair<int, int>>{{2, 64}}));
+    EXPECT_EQ(camera.gains.globalGain, 512);
+    EXPECT_EQ(camera.gains.exposure, 64);
+    EXPECT_EQ(camera.link->currentDevice(), 0);
+}
+
+TEST_F(CameraStartup, StartupOrderAndTheWindowOfThePreview) {
+    attach({0});
+    storeFormat(0, 1360, 1024, 640, 480, 10, 20, 4);
+    store("", {{"Size", 0}, {"SubSample", 1}, {"Color", 3}});
+    Camera camera;
+    ASSERT_EQ(camera.initialize(0), 1);
+    EXPECT_EQ(camera.previewRect.x, 0);
+    EXPECT_EQ(camera.previewRect.y, 0);
+    EXPECT_EQ(camera.previewRect.width, 640);
+    EXPECT_EQ(camera.previewRect.height, 480);
+    EXPECT_EQ(camera.format.bufferCount, 4);
+    // The stream settings come last: the window went to the link at sub-sample 0.
+    EXPECT_EQ(camera.subSample, 1);
+    EXPECT_EQ(camera.colorType, 3);
+    EXPECT_NE(camera.cpuInfo.vendor[0], '\0');
+    for (const Surface* surface : {camera.surface8.get(), camera.surface16.get(), camera.surface24.get(),
+                                   camera.surface32.get(), camera.surface48.get(), camera.surface64.get(),
+                                   camera.workSurface.get(), camera.displaySurface.get()})
+        EXPECT_NE(surface, nullptr);
+}
+
+TEST_F(CameraStartup, ABadStoredFormatKeepsItsBufferCount) {
+    attach({0});
+    storeFormat(0, 1500, 1100, 1360, 1024, 0, 1, 6);
+    store("", {{"Size", 0}});
+    Camera camera;
+    ASSERT_EQ(camera.initialize(0), 1);
+    EXPECT_EQ(drain(camera), std::vector<int>{ERR_GEOMETRY});
+    EXPECT_EQ(camera.format.hTotal, 1360);
+    EXPECT_EQ(camera.format.vStart, 0);
+    EXPECT_EQ(camera.format.bufferCount, 6);
+}
+
+// Each allocation of start-up in turn fails.
+class StartupAllocationFailure : public CameraStartup,
+                                 public ::testing::WithParamInterface<StartupAllocation> {};
+
+TEST_P(StartupAllocationFailure, LeavesACameraWithoutDeviceLinkThatKeepsTheStoreIntact) {
+    attach({0});
+    store("", {{"Color", 5}, {"WaitTime", 40}});
+    store("Filter", {{"Brightness", 9}});
+    store("Gain_00", {{"Global", 77}});
+    {
+        Camera camera;
+        failNextStartupAllocation(GetParam());
+        EXPECT_EQ(camera.initialize(1234), 0);
+        EXPECT_EQ(camera.errorQueue.notifyWindow(), 1234u); // stored before the push
+        EXPECT_EQ(drain(camera), std::vector<int>{ERR_MEMORY});
+        EXPECT_EQ(camera.link, nullptr);
+
+        // The construction defaults; the store was not read.
+        EXPECT_EQ(camera.width(), 1360);
+        EXPECT_EQ(camera.height(), 1024);
+        EXPECT_EQ(camera.getColorMode(), 8);
+        EXPECT_EQ(camera.getWaitTime(), 10);
+        EXPECT_EQ(camera.getSubSample(), 0);
+        EXPECT_EQ(camera.filter.brightness, 0);
+
+        // Device operations behave as without a link.
+        EXPECT_EQ(camera.setFilterValue(11, 100), 0);
+        char names[10 * 256];
+        EXPECT_EQ(camera.enumDevice(names), 0);
+        EXPECT_EQ(camera.setCaptureWindowEx(1360, 0, 640, 1024, 0, 480), 0);
+        EXPECT_EQ(drain(camera), (std::vector<int>{ERR_NOT_INITIALIZED, ERR_NOT_INITIALIZED, ERR_NOT_INITIALIZED}));
+    }
+    // Release saved nothing over the stored values.
+    EXPECT_EQ(stored("Filter", "Brightness"), 9);
+    EXPECT_EQ(stored("Filter", "Gamma"), std::nullopt);
+    EXPECT_EQ(stored("Gain_00", "Global"), 77);
+    EXPECT_EQ(stored("Gain_00", "Exposure"), std::nullopt);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachAllocation, StartupAllocationFailure,
+                         ::testing::Values(StartupAllocation::DeviceLink, StartupAllocation::Surface8,
+                                           StartupAllocation::Surface16, StartupAllocation::Surface24,
+                                           StartupAllocation::Surface32, StartupAllocation::Surface48,
+                                           StartupAllocation::Surface64, StartupAllocation::WorkSurface,
+                                           StartupAllocation::DisplaySurface));
+
+TEST_F(CameraStartup, TheFaultHookFailsOnlyOnce) {
+    attach({0});
+    failNextStartupAllocation(StartupAllocation::Surface32);
+    Camera first;
+    EXPECT_EQ(first.initialize(0), 0);
+    Camera second;
+    EXPECT_EQ(second.initialize(0), 1);
+    EXPECT_NE(second.surface32, nullptr);
+}
+
+TEST_F(CameraStartup, ACameraThatNeverStartedSavesNothing) {
+    { Camera camera; }
+    EXPECT_FALSE(keyExists(""));
+}
+
+TEST_F(CameraStartup, WithoutDeviceLinkEveryLinkOperationQueuesNotInitialized) {
+    Camera camera; // constructed only
+    int ok = 5;
+    char buffer[10 * 256];
+    CameraInfo info{};
+    info.size = 36;
+    const std::vector<std::pair<const char*, std::function<int()>>> operations = {
+        {"getHalfClock", [&] { return camera.getHalfClock(&ok); }},
+        {"setMirrorV", [&] { return camera.setMirrorV(1); }},
+        {"getMirrorV", [&] { return camera.getMirrorV(); }},
+        {"setCaptureWindow", [&] { return camera.setCaptureWindow(1360, 1024); }},
+        {"setCaptureWindowEx", [&] { return camera.setCaptureWindowEx(1360, 0, 1360, 1024, 0, 1024); }},
+        {"setPreviewWindow", [&] { return camera.setPreviewWindow(0, PreviewRect{}); }},
+        {"setDeviceNumber", [&] { return camera.setDeviceNumber(0); }},
+        {"enumDevice", [&] { return camera.enumDevice(buffer); }},
+        {"getDeviceName", [&] { return camera.getDeviceName(0, buffer, 256); }},
+        {"getCameraInfo", [&] { return camera.getCameraInfo(&info); }},
+        {"writeRegister", [&] { return camera.writeRegister(0x20, 1); }},
+        {"readRegister", [&] { return camera.readRegister(0x20, &ok); }},
+        {"fpgaWriteRegister", [&] { return camera.fpgaWriteRegister(0x40, 1); }},
+        {"fpgaReadRegister", [&] { return camera.fpgaReadRegister(0x40, &ok); }},
+        {"readSromId", [&] { return camera.readSromId(0, &ok); }},
+        {"writeSromId", [&] { return camera.writeSromId(0, 1); }},
+        {"setFilterValue", [&] { return camera.setFilterValue(1, 0); }},
+        {"getFilterValue", [&] { return camera.getFilterValue(1, &ok); }},
+    };
+    for (const auto& [name, operation] : operations) {
+        ok = 5;
+        EXPECT_EQ(operation(), 0) << name;
+        EXPECT_EQ(drain(camera), std::vector<int>{ERR_NOT_INITIALIZED}) << name;
+        EXPECT_NE(ok, 1) << name; // ok-reporting operations set 0, the others leave it
+    }
+    EXPECT_EQ(info.width, 0);
+
+    // Stored-only settings need no link.
+    EXPECT_EQ(camera.setColorMode(16), 1);
+    EXPECT_EQ(camera.setSubSample(1), 1);
+    EXPECT_EQ(camera.setWaitTime(0), 1);
+    EXPECT_EQ(camera.setHalfClock(1), 1);
+    EXPECT_EQ(camera.setAutoIris(1), 1);
+    EXPECT_EQ(camera.getAutoIris(&ok), 1);
+    EXPECT_EQ(ok, 1);
+    EXPECT_EQ(drain(camera), std::vector<int>{});
+}
+
+TEST_F(CameraStartup, WindowAndDeviceChangesAreRefusedWhileCaptureIsActive) {
+    attach({0, 3});
+    storeFormat(0, 1360, 1024, 1360, 1024, 0, 0, 10);
+    storeFormat(1, 1360, 1024, 640, 480, 0, 0, 10);
+    store("", {{"Size", 0}});
+    Camera camera;
+    ASSERT_EQ(camera.initialize(0), 1);
+    ASSERT_EQ(drain(camera), std::vector<int>{});
+
+    for (const CaptureState state : {kCapturePreview, kCaptureSnapshotReady, kCaptureTrigger}) {
+        camera.captureState.store(state);
+        emulator().clearLog();
+        EXPECT_EQ(camera.setCaptureWindowEx(1360, 0, 320, 1024, 0, 240), 0) << state;
+        EXPECT_EQ(camera.setCaptureWindow(640, 480), 0) << state;
+        EXPECT_EQ(camera.setDeviceNumber(3), 0) << state;
+        EXPECT_EQ(drain(camera), std::vector<int>{}) << state;
+        EXPECT_EQ(camera.width(), 1360) << state;
+        EXPECT_EQ(camera.link->currentDevice(), 0) << state;
+        EXPECT_EQ(camera.link->windowCopy().width, 1360) << state;
+        EXPECT_TRUE(emulator().log().empty()) << state;
+    }
+    EXPECT_FALSE(keyExists("Gain_00")); // not even the gains of the slot being left were saved
+
+    camera.captureState.store(kCaptureIdle);
+    EXPECT_EQ(camera.setCaptureWindow(640, 480), 1);
+    EXPECT_EQ(camera.link->windowCopy().width, 640);
+    EXPECT_EQ(camera.setCaptureWindowEx(1360, 0, 320, 1024, 0, 240), 1);
+    EXPECT_EQ(camera.link->windowCopy().width, 320);
+    EXPECT_EQ(camera.setDeviceNumber(3), 1);
+    EXPECT_EQ(camera.link->currentDevice(), 3);
+    EXPECT_EQ(stored("Gain_00", "Global"), 512); // the slot being left
+}
+
+TEST(ColorTypes, OnlyTheSixKnownTypesAreValidForCapture) {
+    for (int type = 0; type < 6; ++type) EXPECT_TRUE(Camera::isColorTypeValid(type)) << type;
+    for (int type : {-1, 6, 7, 1000}) EXPECT_FALSE(Camera::isColorTypeValid(type)) << type;
+}
+
+} // namespace
+} // namespace orvix::test

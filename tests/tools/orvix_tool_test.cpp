@@ -1,0 +1,137 @@
+// The orvix tool as a user runs it: a separate process with the emulated camera and a
+// settings file of its own.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support/test_environment.h"
+
+namespace orvix::test {
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+class OrvixTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* binaryDir = std::getenv("ORVIX_TEST_BINARY_DIR");
+        ASSERT_NE(binaryDir, nullptr) << "run through ctest, or set ORVIX_TEST_BINARY_DIR";
+        tool_ = std::string(binaryDir) + "/bin/orvix";
+        ASSERT_TRUE(std::filesystem::exists(tool_)) << tool_;
+        settings_ = temporaryPath("orvix-tool-settings") + ".reg";
+        errors_ = temporaryPath("orvix-tool-stderr");
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove(settings_, ignored);
+        std::filesystem::remove(settings_ + ".lock", ignored);
+        std::filesystem::remove(errors_, ignored);
+    }
+
+    // Runs `orvix <arguments>` with cameras emulated in `slots` ("" for none).
+    ToolRun run(const std::string& slots, const std::string& arguments) const {
+        const std::string command = "ORVIX_K62DT4_EMULATE='" + slots + "' ORVIX_REGISTRY_FILE='" + settings_ +
+                                    "' '" + tool_ + "' " + arguments + " 2>'" + errors_ + "'";
+        ToolRun result;
+        FILE* pipe = popen(command.c_str(), "r");
+        if (!pipe) return result;
+        char buffer[512];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) result.out.append(buffer, n);
+        const int status = pclose(pipe);
+        result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::ifstream errorFile(errors_);
+        std::stringstream text;
+        text << errorFile.rdbuf();
+        result.err = text.str();
+        return result;
+    }
+
+private:
+    std::string tool_;
+    std::string settings_;
+    std::string errors_;
+};
+
+TEST_F(OrvixTool, WithoutCamerasItExplainsTheEmulation) {
+    for (const char* command : {"list", "info", "get Brightness", "set Gamma 100"}) {
+        const ToolRun result = run("", command);
+        EXPECT_EQ(result.exitCode, 1) << command;
+        EXPECT_NE(result.err.find("no camera found"), std::string::npos) << command << ": " << result.err;
+        EXPECT_NE(result.err.find("ORVIX_K62DT4_EMULATE=0"), std::string::npos) << command;
+    }
+}
+
+TEST_F(OrvixTool, ListNamesCamerasByCountWithTheirSlots) {
+    const ToolRun result = run("2,5", "list");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "2 cameras found\n"
+                          "  OrvixK62DT4_01   slot 2\n"
+                          "  OrvixK62DT4_02   slot 5\n");
+}
+
+TEST_F(OrvixTool, InfoShowsTheCameraRecordFormatAndStreamSettings) {
+    const ToolRun result = run("0", "info");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    for (const char* line : {"cameras:          OrvixK62DT4_01 (slot 0)\n", "sensor:           1360 x 1024\n",
+                             "global gain:      0..1023\n", "exposure:         8..1068 lines\n",
+                             "capture window:   1360x1024+0+0 (total 1360 x 1024)\n", "colour mode:      24 bits\n",
+                             "sub-sample:       0 (1/1)\n", "wait time:        10 ms\n", "camera clock:     normal\n"})
+        EXPECT_NE(result.out.find(line), std::string::npos) << line << "in:\n" << result.out;
+}
+
+TEST_F(OrvixTool, SetValuesAreCheckedAndFiltersAndGainsKept) {
+    ToolRun result = run("0", "set Brightness 50 gamma 0x7F ExposureTime 5");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "Brightness = 50\nGamma = 127\nExposureTime = 8\n"); // the camera's shortest
+
+    result = run("0", "get brightness");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "50\n");
+
+    result = run("0", "set Brightness 300");
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("Brightness must be between -255 and 255"), std::string::npos) << result.err;
+    // A bad value anywhere stops the whole command before anything changes.
+    result = run("0", "set Brightness 10 ColorMode 12");
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("ColorMode must be 8, 16, 24, 32, 48 or 64 bits"), std::string::npos) << result.err;
+    EXPECT_EQ(run("0", "get Brightness").out, "50\n");
+
+    result = run("0", "set Sharpness");
+    EXPECT_EQ(result.exitCode, 2);
+    result = run("0", "get Sharpnes");
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("unknown setting 'Sharpnes'"), std::string::npos);
+}
+
+TEST_F(OrvixTool, CaptureSettingsLastForTheCommand) {
+    ToolRun result = run("0", "set ColorMode 8 SubSample 2 CaptureWindow 640x480+8+4");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "ColorMode = 8 (for this command only)\n"
+                          "SubSample = 2 (for this command only)\n"
+                          "CaptureWindow = 640x480+8+4\n");
+    EXPECT_EQ(run("0", "get ColorMode").out, "24\n");
+
+    result = run("0", "set CaptureWindow 1300x1024+100+0");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("error 7"), std::string::npos) << result.err;
+    result = run("0", "set CaptureWindow 800x600");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("no stored capture format is 800 x 600"), std::string::npos) << result.err;
+    EXPECT_EQ(run("0", "set CaptureWindow 1360x1024").exitCode, 0);
+}
+
+} // namespace
+} // namespace orvix::test
