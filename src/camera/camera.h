@@ -6,7 +6,8 @@
 // The operations are implemented by topic:
 //   camera.cpp            construction, defaults, the plain getters
 //   camera_startup.cpp    initialize() and the destructor
-//   capture_format.cpp    colour mode, capture window, device selection, registers
+//   capture_format.cpp    colour mode, capture window, stream settings
+//   device_access.cpp     device selection and names, camera info, registers, SROM
 //   settings_store.cpp    capture-format persistence
 //   properties.cpp        property-by-id interface
 //   capture/…             capture engine, frame pipeline, preview window, saving
