@@ -42,7 +42,7 @@ bool makeJpegImage(const Surface& source, Surface& image) {
     switch (source.bitsPerPixel()) {
     case 8: bits = 8, kernel = copyFlipRows; break;
     case 16: bits = 8, kernel = convertMono16To8Flip; break;
-    case 24:
+    case 24: bits = 24, kernel = copyFlipRows; break; // whole rows, same layout
     case 32: bits = 24, kernel = copyBgrFlip; break;
     case 48:
     case 64: bits = 24, kernel = convertColor16To8Flip; break;
