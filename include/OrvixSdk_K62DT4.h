@@ -335,6 +335,29 @@ ORVIX_API int ORVIX_CALL Orvix_GetGrayOffsetG2(ORVIX_HANDLE handle, int* ok);
 ORVIX_API int ORVIX_CALL Orvix_SetGrayOffsetB(ORVIX_HANDLE handle, int value);
 ORVIX_API int ORVIX_CALL Orvix_GetGrayOffsetB(ORVIX_HANDLE handle, int* ok);
 
+/* ------------------------------------------------------------------------------ */
+/* Image files                                                                    */
+/* ------------------------------------------------------------------------------ */
+
+/* Formats of Orvix_SaveImage. */
+#define ORVIX_IMAGE_BMP 0     /* bitmap file, rows bottom-up as BMP files keep them */
+#define ORVIX_IMAGE_RAW 1     /* the image memory: stride x height bytes, top row first,
+                                 rows padded to a multiple of 4 bytes, no header */
+#define ORVIX_IMAGE_JPEG100 2 /* progressive JPEG, quality 100, gray or RGB */
+#define ORVIX_IMAGE_JPEG70 3  /* progressive JPEG, quality 70 */
+#define ORVIX_IMAGE_JPEG20 4  /* progressive JPEG, quality 20 */
+#define ORVIX_IMAGE_PNG 5     /* gray, RGB or RGBA, 8 or 16 bits per sample */
+#define ORVIX_IMAGE_TIFF 6    /* uncompressed, one strip, 8 or 16 bits per sample */
+
+/* Writes the camera's current image (what the last processed frame left in the
+ * colour mode's image; saving does not capture) to the file `path`, replacing an
+ * existing file. The 10-bit samples of the 16, 48 and 64-bit modes are widened to
+ * 16 bits (PNG, TIFF) or cut to 8 bits (JPEG). Returns 1 on success, and 0 for a
+ * format other than 0..6 or a null path (no file is created), before the first
+ * frame, or when the file cannot be written (a partly written file is deleted).
+ * Without a device link ERR_NOT_INITIALIZED is queued; other failures queue nothing. */
+ORVIX_API int ORVIX_CALL Orvix_SaveImage(ORVIX_HANDLE handle, const char* path, int format);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

@@ -150,6 +150,23 @@ public:
     // previewClassName. Safe to call repeatedly; waits for a paint in progress.
     void closePreviewWindow();
 
+    // ---- Surfaces by colour type (capture/capture_surfaces.cpp) -----------------------
+    // The colour type's output image (surface8/16/24/32/48/64 for types 0..5) and the
+    // raw frame target (surface16 for types 1, 4, 5, surface8 for 0, 2, 3); null for a
+    // colour type outside 0..5 or a Surface not made yet.
+    Surface* outputSurface() const;
+    Surface* rawSurface() const;
+    bool isMonoDisplay() const;  // types 0 and 1: 8-bit display
+    bool isColorDisplay() const; // types 2 to 5: 24-bit display
+    bool isByteTransfer() const; // types 0, 2, 3: 8-bit raw samples
+    bool isWordTransfer() const; // types 1, 4, 5: 16-bit raw samples
+
+    // ---- image saving (capture/image_saving.cpp) ---------------------------------------
+    // Saves the output image in a format 0..6 (see saveSurface) under surfaceMutex.
+    // Without a device link or output Surface: ERR_NOT_INITIALIZED queued and 0.
+    // Other failures return 0 and queue nothing.
+    int saveImage(const char* path, std::int32_t format);
+
     // ---- fields, in declaration order -----------------------------------------------
     ProcessorInfo cpuInfo{};
     std::unique_ptr<DeviceLink> link;

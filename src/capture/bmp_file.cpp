@@ -89,7 +89,11 @@ bool writeBmpFile(const char* path, const BmpImage& image) {
         ok = file.write(table.data(), table.size());
     }
     ok = ok && file.write(image.rows, static_cast<std::size_t>(pixelBytes));
-    return file.close() && ok;
+    if (!ok) {
+        file.discard();
+        return false;
+    }
+    return file.finish();
 }
 
 } // namespace orvix

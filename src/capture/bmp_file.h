@@ -22,7 +22,8 @@ struct BmpImage {
 // Offset of the pixel rows in the file: 54, or 1078 with a colour table.
 std::uint32_t bmpPixelOffset(const platform::BitmapInfoHeader& header);
 
-// False when the image is incomplete, the file cannot be opened or a write fails.
+// False when the image is incomplete, the file cannot be opened or a write fails;
+// a file that was opened but not completely written is deleted again.
 bool writeBmpFile(const char* path, const BmpImage& image);
 
 } // namespace orvix

@@ -5,6 +5,7 @@ namespace orvix {
 bool OutputFile::open(const char* path) {
     close();
     file_ = platform::openFileForWriting(path);
+    if (isOpen()) path_ = path;
     return isOpen();
 }
 
@@ -18,6 +19,19 @@ bool OutputFile::close() {
     const bool ok = platform::closeFile(file_);
     file_ = platform::kNoFile;
     return ok;
+}
+
+void OutputFile::discard() {
+    if (!isOpen()) return;
+    close();
+    platform::removePartialFile(path_.c_str());
+}
+
+bool OutputFile::finish() {
+    if (!isOpen()) return false;
+    if (close()) return true;
+    platform::removePartialFile(path_.c_str());
+    return false;
 }
 
 } // namespace orvix

@@ -36,6 +36,14 @@ void color16To8(const KernelPass& pass, RowOrder order) {
     });
 }
 
+void bgr(const KernelPass& pass, RowOrder order) {
+    forEachPixel(pass, order, [](std::uint8_t* d, const std::uint8_t* s) {
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+    });
+}
+
 enum class Channels { Same, Swapped };
 enum class Alpha { Keep, Opaque };
 
@@ -137,11 +145,12 @@ ORVIX_PIXEL_KERNEL(convertColor16To8Flip) {
 }
 
 ORVIX_PIXEL_KERNEL(copyBgr) {
-    forEachPixel(ORVIX_KERNEL_PASS, RowOrder::Same, [](std::uint8_t* d, const std::uint8_t* s) {
-        d[0] = s[0];
-        d[1] = s[1];
-        d[2] = s[2];
-    });
+    bgr(ORVIX_KERNEL_PASS, RowOrder::Same);
+    return 1;
+}
+
+ORVIX_PIXEL_KERNEL(copyBgrFlip) {
+    bgr(ORVIX_KERNEL_PASS, RowOrder::Flip);
     return 1;
 }
 

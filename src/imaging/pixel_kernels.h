@@ -49,6 +49,8 @@ ORVIX_PIXEL_KERNEL(convertColor16To8);
 ORVIX_PIXEL_KERNEL(convertColor16To8Flip);
 // First 3 bytes copied unchanged (32 → 24 bpp).
 ORVIX_PIXEL_KERNEL(copyBgr);
+// As copyBgr, flip: the vertical mirror of a 24- or 32-bit image as 24 bits.
+ORVIX_PIXEL_KERNEL(copyBgrFlip);
 // 3 bytes with the first and third exchanged; a fourth destination byte is untouched.
 ORVIX_PIXEL_KERNEL(swapRedBlue24);
 // 4 bytes: B, G, R copied, fourth byte d3 = 255 - s3.

@@ -18,5 +18,9 @@ FileHandle openFileForWriting(const char* path);
 bool writeFile(FileHandle file, const void* data, std::size_t count);
 // True when the file was closed without an error (buffered data reached the system).
 bool closeFile(FileHandle file);
+// Deletes a file that a writer created or truncated but could not finish, so no
+// half-written file is left behind. Only plain files are deleted, never a device,
+// a pipe, a directory or a link. True when a file was deleted.
+bool removePartialFile(const char* path);
 
 } // namespace orvix::platform

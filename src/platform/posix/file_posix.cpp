@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvix::platform {
@@ -31,6 +32,12 @@ bool writeFile(FileHandle file, const void* data, std::size_t count) {
 bool closeFile(FileHandle file) {
     if (file == kNoFile) return false;
     return ::close(static_cast<int>(file)) == 0;
+}
+
+bool removePartialFile(const char* path) {
+    struct stat info {};
+    if (!path || ::lstat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    return ::unlink(path) == 0;
 }
 
 } // namespace orvix::platform

@@ -37,4 +37,12 @@ bool closeFile(FileHandle file) {
     return CloseHandle(toHandle(file)) != 0;
 }
 
+bool removePartialFile(const char* path) {
+    if (!path) return false;
+    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD notPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT;
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & notPlain) != 0) return false;
+    return DeleteFileA(path) != 0;
+}
+
 } // namespace orvix::platform

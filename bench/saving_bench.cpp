@@ -1,0 +1,192 @@
+// Image saving of a full-frame (1360 x 1024) 24-bit picture of the emulated camera's
+// colour chart, in each format:
+//
+//   SaveSurface/<format>   saveSurface: the format's conversion into a temporary
+//                          Surface, then the file
+//   Direct/<format>        the same file written straight from pixels already in the
+//                          file's layout (rows in file order, red first where the
+//                          library wants it): fwrite for BMP and raw, libjpeg,
+//                          libpng and libtiff for the others
+//
+// The difference between the two is the cost of our conversions and temporaries.
+// Each save allocates its temporary afresh; glibc maps allocations of this size
+// anew each time, so first touches of the pages show up in the difference (set
+// MALLOC_MMAP_THRESHOLD_=67108864 to see the conversions alone).
+// Files go to the temporary folder (ORVIX_BENCH_DIR overrides it).
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+// jpeglib.h needs size_t and FILE declared before it.
+#include <jpeglib.h>
+#include <png.h>
+#include <tiffio.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "capture/image_saving.h"
+#include "capture/surface.h"
+#include "emulator/scene.h"
+
+namespace {
+
+using namespace orvix;
+
+constexpr int kWidth = 1360;
+constexpr int kHeight = 1024;
+
+std::string outputPath(const char* name) {
+    const char* dir = std::getenv("ORVIX_BENCH_DIR");
+    return ((dir ? std::filesystem::path(dir) : std::filesystem::temp_directory_path()) / name).string();
+}
+
+// The chart with a fine texture, as blue-first memory pixels (memory row 0 on top).
+const Surface& picture() {
+    static Surface surface;
+    if (surface.isEmpty()) {
+        surface.create(kWidth, kHeight, 24);
+        for (int y = 0; y < kHeight; ++y) {
+            std::uint8_t* row = surface.bits() + static_cast<std::size_t>(y) * surface.stride();
+            for (int x = 0; x < kWidth; ++x) {
+                const emulator::SceneColor c = emulator::sceneColor(emulator::Scene::Chart, x, y);
+                const int texture = (x * 5 + y * 3) % 16;
+                row[3 * x] = static_cast<std::uint8_t>(c.blue + texture);
+                row[3 * x + 1] = static_cast<std::uint8_t>(c.green + texture);
+                row[3 * x + 2] = static_cast<std::uint8_t>(c.red + texture);
+            }
+        }
+    }
+    return surface;
+}
+
+// The picture in a file's layout: rows top first or bottom first, red or blue first,
+// rows padded to the stride or packed.
+std::vector<std::uint8_t> inFileLayout(bool bottomUp, bool redFirst, bool packed) {
+    const Surface& s = picture();
+    const std::size_t rowBytes = packed ? static_cast<std::size_t>(kWidth) * 3 : s.stride();
+    std::vector<std::uint8_t> out(rowBytes * kHeight);
+    for (int y = 0; y < kHeight; ++y) {
+        const std::uint8_t* src = s.bits() + static_cast<std::size_t>(bottomUp ? kHeight - 1 - y : y) * s.stride();
+        std::uint8_t* dst = out.data() + rowBytes * y;
+        std::memcpy(dst, src, rowBytes);
+        if (redFirst) {
+            for (int x = 0; x < kWidth; ++x) std::swap(dst[3 * x], dst[3 * x + 2]);
+        }
+    }
+    return out;
+}
+
+void countBytes(benchmark::State& state, const std::string& path) {
+    std::error_code ignored;
+    state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(path, ignored));
+    state.SetItemsProcessed(state.iterations());
+}
+
+void SaveSurface(benchmark::State& state) {
+    const auto format = static_cast<std::int32_t>(state.range(0));
+    const std::string path = outputPath("orvix-bench-save");
+    for (auto _ : state) {
+        if (!saveSurface(path.c_str(), &picture(), format)) state.SkipWithError("save failed");
+    }
+    countBytes(state, path);
+}
+
+void writeRows(const char* path, const void* header, std::size_t headerBytes, const std::vector<std::uint8_t>& rows) {
+    std::FILE* f = std::fopen(path, "wb");
+    if (!f) return;
+    if (headerBytes) std::fwrite(header, 1, headerBytes, f);
+    std::fwrite(rows.data(), 1, rows.size(), f);
+    std::fclose(f);
+}
+
+void directJpeg(const char* path, const std::vector<std::uint8_t>& rgb, int quality) {
+    std::FILE* f = std::fopen(path, "wb");
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&info);
+    jpeg_stdio_dest(&info, f);
+    info.image_width = kWidth;
+    info.image_height = kHeight;
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, quality, TRUE);
+    jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    while (info.next_scanline < info.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(rgb.data() + static_cast<std::size_t>(info.next_scanline) * kWidth * 3);
+        jpeg_write_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::fclose(f);
+}
+
+void directPng(const char* path, const std::vector<std::uint8_t>& bgr, std::uint32_t stride) {
+    std::FILE* f = std::fopen(path, "wb");
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    png_set_bgr(png);
+    std::vector<png_bytep> rows(kHeight);
+    for (int y = 0; y < kHeight; ++y) rows[y] = const_cast<png_bytep>(bgr.data() + static_cast<std::size_t>(y) * stride);
+    png_write_image(png, rows.data());
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+}
+
+void directTiff(const char* path, std::vector<std::uint8_t>& rgbPacked) {
+    TIFF* tiff = TIFFOpen(path, "w");
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(kWidth));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, static_cast<std::uint32_t>(kHeight));
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFWriteEncodedStrip(tiff, 0, rgbPacked.data(), static_cast<tmsize_t>(rgbPacked.size()));
+    TIFFClose(tiff);
+}
+
+void Direct(benchmark::State& state) {
+    const auto format = static_cast<std::int32_t>(state.range(0));
+    const std::string path = outputPath("orvix-bench-direct");
+    const std::uint32_t stride = picture().stride();
+    std::vector<std::uint8_t> pixels;
+    switch (format) {
+    case kImageFormatBmp: pixels = inFileLayout(true, false, false); break;
+    case kImageFormatRaw: pixels = inFileLayout(false, false, false); break;
+    case kImageFormatPng: pixels = inFileLayout(false, false, false); break;
+    case kImageFormatTiff: pixels = inFileLayout(false, true, true); break;
+    default: pixels = inFileLayout(false, true, true); break; // JPEG
+    }
+    const std::uint8_t bmpHeaders[54] = {'B', 'M'};
+    for (auto _ : state) {
+        switch (format) {
+        case kImageFormatBmp: writeRows(path.c_str(), bmpHeaders, sizeof bmpHeaders, pixels); break;
+        case kImageFormatRaw: writeRows(path.c_str(), nullptr, 0, pixels); break;
+        case kImageFormatJpeg100: directJpeg(path.c_str(), pixels, 100); break;
+        case kImageFormatJpeg70: directJpeg(path.c_str(), pixels, 70); break;
+        case kImageFormatJpeg20: directJpeg(path.c_str(), pixels, 20); break;
+        case kImageFormatPng: directPng(path.c_str(), pixels, stride); break;
+        default: directTiff(path.c_str(), pixels); break;
+        }
+    }
+    countBytes(state, path);
+}
+
+BENCHMARK(SaveSurface)->DenseRange(0, 6)->Unit(benchmark::kMillisecond);
+BENCHMARK(Direct)->DenseRange(0, 6)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
