@@ -161,6 +161,17 @@ public:
     bool isByteTransfer() const; // types 0, 2, 3: 8-bit raw samples
     bool isWordTransfer() const; // types 1, 4, 5: 16-bit raw samples
 
+    // ---- frame pipeline (capture/frame_pipeline.cpp, imaging/filter_section.cpp) ------
+    // Turns the raw frame in rawSurface() into the output image of the colour type:
+    // automatic exposure on the raw frame, then the filter section. Called with
+    // surfaceMutex held, on the thread that fetched the frame.
+    void processFrame();
+    // Measures the raw frame and corrects gain or exposure for the frames that follow.
+    bool autoExposure(Surface* raw);
+    // Gray-mode corrections or Bayer demosaic into the output Surface, then the
+    // colour and tone filters, on one consistent copy of `filter`.
+    void applyFilterSection();
+
     // ---- image saving (capture/image_saving.cpp) ---------------------------------------
     // Saves the output image in a format 0..6 (see saveSurface) under surfaceMutex.
     // Without a device link or output Surface: ERR_NOT_INITIALIZED queued and 0.
