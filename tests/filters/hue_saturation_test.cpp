@@ -131,5 +131,35 @@ TEST(HueSaturation, KernelsGiveThePerPixelRuleForEveryColour) {
     }
 }
 
+// Both instruction-set forms of the lane code (the kernels run one of them).
+TEST(HueSaturation, LaneFormsGiveThePerPixelRule) {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> channel(0, 255);
+    const HlsAdjust adjusts[] = {{0, 0, 0}, {120, 0, 0}, {-360, 0, 255}, {359, -20, -255}, {1000, 300, 40}};
+    for (const HlsAdjust& adjust : adjusts) {
+        for (int round = 0; round < 4000; ++round) {
+            std::int32_t b[16], g[16], r[16];
+            for (int i = 0; i < 16; ++i) {
+                b[i] = channel(rng);
+                g[i] = i % 5 == 0 ? b[i] : channel(rng); // ties between channels too
+                r[i] = i % 7 == 0 ? g[i] : channel(rng);
+            }
+            for (const bool allowAvx2 : {false, true}) {
+                std::int32_t lb[16], lg[16], lr[16];
+                std::copy(b, b + 16, lb);
+                std::copy(g, g + 16, lg);
+                std::copy(r, r + 16, lr);
+                detail::adjustHueSaturationLanes(lb, lg, lr, adjust, allowAvx2);
+                for (int i = 0; i < 16; ++i) {
+                    int eb = b[i], eg = g[i], er = r[i];
+                    adjustHls(eb, eg, er, adjust);
+                    ASSERT_TRUE(lb[i] == eb && lg[i] == eg && lr[i] == er)
+                        << b[i] << "," << g[i] << "," << r[i] << " hue " << adjust.hueShift << " avx2 " << allowAvx2;
+                }
+            }
+        }
+    }
+}
+
 } // namespace
 } // namespace orvix
