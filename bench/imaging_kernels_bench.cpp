@@ -1,15 +1,20 @@
 // Speed of the demosaic and filter kernels on full 1360 x 1024 frames, in pixels per
 // second, beside a naive scalar bilinear demosaic and (when built with OpenCV) its
-// single-thread Bayer-to-BGR conversion.
+// single-thread Bayer-to-BGR conversion; then the whole filter section of a Camera per
+// colour type.
 
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
+#include "camera/camera.h"
+#include "capture/processor.h"
 #include "capture/processor_info.h"
+#include "capture/surface.h"
 #include "imaging/demosaic.h"
 #include "imaging/demosaic_internal.h"
 #include "imaging/filter_kernels.h"
@@ -314,6 +319,65 @@ void BM_ColourPipeline24(benchmark::State& state) {
     countPixels(state);
 }
 BENCHMARK(BM_ColourPipeline24)->Unit(benchmark::kMillisecond);
+
+// The whole filter section of a Camera, per colour type, as a captured frame goes
+// through it: demosaic (kernel chosen for this processor) or the mono frame itself,
+// then gamma 120, contrast 20, sharpness 5 (with its copy into workSurface) and
+// brightness 10. With a hue argument the hue and saturation step runs as well.
+void filterSectionBench(benchmark::State& state, std::int32_t type, std::int32_t hue) {
+    Camera camera;
+    detectProcessor(&camera.cpuInfo);
+    camera.colorType = type;
+    const int rawBits = camera.isWordTransfer() ? 16 : 8;
+    std::unique_ptr<Surface>* outputs[] = {&camera.surface8,  &camera.surface16, &camera.surface24,
+                                           &camera.surface32, &camera.surface48, &camera.surface64};
+    (rawBits == 8 ? camera.surface8 : camera.surface16) = std::make_unique<Surface>();
+    *outputs[type] = std::make_unique<Surface>();
+    camera.rawSurface()->create(kWidth, kHeight, static_cast<std::uint16_t>(rawBits));
+    camera.outputSurface()->create(kWidth, kHeight, static_cast<std::uint16_t>(Camera::bitsPerPixelOfColorType(type)));
+    camera.workSurface = std::make_unique<Surface>();
+    camera.workSurface->createLike(camera.outputSurface());
+    const Image raw = rawFrame(rawBits);
+    Surface& rawSurface = *camera.rawSurface();
+    auto loadRaw = [&] {
+        for (std::int32_t y = 0; y < kHeight; ++y) {
+            std::memcpy(rawSurface.bits() + static_cast<std::size_t>(y) * rawSurface.stride(),
+                        raw.bits.data() + static_cast<std::size_t>(y) * raw.stride, raw.stride);
+        }
+    };
+    loadRaw();
+    FilterSettings& f = camera.filter;
+    f.bayerMode = 3;
+    f.bayerGainRed = 130;
+    f.bayerGainGreen = 100;
+    f.bayerGainBlue = 160;
+    f.gamma = 120;
+    f.contrast = 20;
+    f.sharpness = 5;
+    f.brightness = 10;
+    f.hue = hue;
+    f.saturation = hue != 0 ? 20 : 0;
+    const bool inPlace = camera.rawSurface() == camera.outputSurface();
+    for (auto _ : state) {
+        if (inPlace) {
+            // Mono types filter the raw frame itself: start every frame from the same one.
+            state.PauseTiming();
+            loadRaw();
+            state.ResumeTiming();
+        }
+        camera.applyFilterSection();
+        benchmark::DoNotOptimize(camera.outputSurface()->bits());
+        benchmark::ClobberMemory();
+    }
+    countPixels(state);
+}
+BENCHMARK_CAPTURE(filterSectionBench, type0_mono8, 0, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(filterSectionBench, type1_mono10, 1, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(filterSectionBench, type2_colour24, 2, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(filterSectionBench, type3_colour32, 3, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(filterSectionBench, type4_colour48, 4, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(filterSectionBench, type5_colour64, 5, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(filterSectionBench, type2_colour24_hue30, 2, 30)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace orvix

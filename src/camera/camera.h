@@ -30,6 +30,7 @@
 #include "camera/camera_types.h"
 #include "capture/processor_info.h"
 #include "imaging/filter_settings.h"
+#include "imaging/filter_tables.h"
 #include "platform/event.h"
 #include "platform/preview_window.h"
 #include "platform/thread.h"
@@ -171,6 +172,13 @@ public:
     // Gray-mode corrections or Bayer demosaic into the output Surface, then the
     // colour and tone filters, on one consistent copy of `filter`.
     void applyFilterSection();
+    // Demosaics `raw` into `destination` with the frame's copy of the settings: with
+    // automatic white balance on, the raw frame is measured first and the gains are
+    // stored in `settings` and in `filter`; then the kernel chosen for the depths,
+    // gains and processor runs. Returns 1.
+    int demosaicFrame(Surface* destination, Surface* raw, FilterSettings& settings);
+    // Gamma, contrast and sharpen tables, kept while their setting is unchanged.
+    FilterTableCache filterTables;
 
     // ---- image saving (capture/image_saving.cpp) ---------------------------------------
     // Saves the output image in a format 0..6 (see saveSurface) under surfaceMutex.

@@ -21,11 +21,6 @@ struct FilterStepParams {
     FilterTableCache* tables = nullptr;
 };
 
-#define ORVIX_PIXEL_KERNEL(name)                                                                                  \
-    std::int32_t name(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect, std::int32_t dstX, \
-                      std::int32_t dstY, std::uint16_t dstBytesPerPixel, std::uint16_t srcBytesPerPixel,           \
-                      std::uint32_t dstStride, std::uint32_t srcStride, void* context, std::int32_t extra)
-
 // Gamma: each sample s -> T[s] of the gamma table (in place).
 ORVIX_PIXEL_KERNEL(applyGamma8);
 ORVIX_PIXEL_KERNEL(applyGamma16);

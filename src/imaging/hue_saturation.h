@@ -33,4 +33,11 @@ std::int32_t adjustHueSaturation48(std::uint8_t* dstBits, const std::uint8_t* sr
                                    std::uint16_t srcBytesPerPixel, std::uint32_t dstStride, std::uint32_t srcStride,
                                    void* context, std::int32_t extra);
 
+namespace detail {
+// The kernels' 16-pixel lane form on channels 0..255, in the baseline instruction set
+// or (allowAvx2, where the processor has it) with AVX2, for checking both forms.
+void adjustHueSaturationLanes(std::int32_t (&blue)[16], std::int32_t (&green)[16], std::int32_t (&red)[16],
+                              const HlsAdjust& adjust, bool allowAvx2);
+} // namespace detail
+
 } // namespace orvix

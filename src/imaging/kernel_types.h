@@ -39,6 +39,17 @@ using ScaleKernel = std::int32_t (*)(std::uint8_t* dstBits, const std::uint8_t* 
                                      std::uint16_t srcBytesPerPixel, std::uint32_t dstStride,
                                      std::uint32_t srcStride, std::int32_t tailA, std::int32_t tailB);
 
+// Declares or defines a PixelKernel `name` (parameters may go unused).
+#define ORVIX_KERNEL_ARG [[maybe_unused]]
+
+#define ORVIX_PIXEL_KERNEL(name)                                                                             \
+    std::int32_t name(ORVIX_KERNEL_ARG std::uint8_t* dstBits, ORVIX_KERNEL_ARG const std::uint8_t* srcBits,  \
+                      ORVIX_KERNEL_ARG const KernelRect* rect, ORVIX_KERNEL_ARG std::int32_t dstX,           \
+                      ORVIX_KERNEL_ARG std::int32_t dstY, ORVIX_KERNEL_ARG std::uint16_t dstBytesPerPixel,   \
+                      ORVIX_KERNEL_ARG std::uint16_t srcBytesPerPixel, ORVIX_KERNEL_ARG std::uint32_t dstStride, \
+                      ORVIX_KERNEL_ARG std::uint32_t srcStride, ORVIX_KERNEL_ARG void* context,              \
+                      ORVIX_KERNEL_ARG std::int32_t extra)
+
 // Reads the parameter record a kernel's context points to (the address of a
 // variable holding a pointer to the record).
 template <typename Record>

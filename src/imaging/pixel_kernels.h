@@ -19,16 +19,6 @@
 
 #include "imaging/kernel_types.h"
 
-#define ORVIX_KERNEL_ARG [[maybe_unused]]
-
-#define ORVIX_PIXEL_KERNEL(name)                                                                             \
-    std::int32_t name(ORVIX_KERNEL_ARG std::uint8_t* dstBits, ORVIX_KERNEL_ARG const std::uint8_t* srcBits,  \
-                      ORVIX_KERNEL_ARG const KernelRect* rect, ORVIX_KERNEL_ARG std::int32_t dstX,           \
-                      ORVIX_KERNEL_ARG std::int32_t dstY, ORVIX_KERNEL_ARG std::uint16_t dstBytesPerPixel,   \
-                      ORVIX_KERNEL_ARG std::uint16_t srcBytesPerPixel, ORVIX_KERNEL_ARG std::uint32_t dstStride, \
-                      ORVIX_KERNEL_ARG std::uint32_t srcStride, ORVIX_KERNEL_ARG void* context,              \
-                      ORVIX_KERNEL_ARG std::int32_t extra)
-
 #define ORVIX_SCALE_KERNEL(name)                                                                             \
     std::int32_t name(ORVIX_KERNEL_ARG std::uint8_t* dstBits, ORVIX_KERNEL_ARG const std::uint8_t* srcBits,  \
                       ORVIX_KERNEL_ARG const KernelRect* dstRect, ORVIX_KERNEL_ARG const KernelRect* srcRect, \

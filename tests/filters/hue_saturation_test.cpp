@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <random>
+
 #include "imaging/hue_saturation.h"
 #include "kernel_support/kernel_image.h"
 
@@ -77,6 +81,84 @@ TEST(HueSaturation, FortyEightBitWorksOnTheTopEightOfTenBits) {
     EXPECT_EQ(image.at(0, 0, 3), 999);
     // Pure red of 255 with saturation +50 stays red (saturation already at most).
     EXPECT_EQ(image.at(1, 0, 2), 253 * 4);
+}
+
+// The kernels against the per-pixel rule: all blue and green values over a spread of
+// red values for typical adjustments, random colours for extreme ones (offsets far
+// outside the dialog's ranges too).
+TEST(HueSaturation, KernelsGiveThePerPixelRuleForEveryColour) {
+    const HlsAdjust typical[] = {{40, 0, -30}, {-200, 0, 60}};
+    KernelImage plane(256, 256, 24);
+    for (const HlsAdjust& adjust : typical) {
+        for (int red = 0; red < 256; red += (red == 248 ? 7 : 8)) {
+            for (int y = 0; y < 256; ++y) {
+                std::uint8_t* row = plane.pixel(0, y);
+                for (int x = 0; x < 256; ++x) {
+                    row[3 * x] = static_cast<std::uint8_t>(x);
+                    row[3 * x + 1] = static_cast<std::uint8_t>(y);
+                    row[3 * x + 2] = static_cast<std::uint8_t>(red);
+                }
+            }
+            runInPlace(adjustHueSaturation24, plane, &adjust);
+            for (int y = 0; y < 256; ++y) {
+                const std::uint8_t* row = plane.pixel(0, y);
+                for (int x = 0; x < 256; ++x) {
+                    int b = x, g = y, r = red;
+                    adjustHls(b, g, r, adjust);
+                    if (row[3 * x] != b || row[3 * x + 1] != g || row[3 * x + 2] != r) {
+                        FAIL() << "colour " << x << "," << y << "," << red << " hue " << adjust.hueShift;
+                    }
+                }
+            }
+        }
+    }
+    std::mt19937 rng(3);
+    const HlsAdjust extreme[] = {{360, 0, 255},   {-360, 0, -255},         {719, 37, 5},
+                                 {-1, -300, 90},  {INT32_MAX, INT32_MIN, INT32_MAX}, {INT32_MIN, 400, -7}};
+    for (const HlsAdjust& adjust : extreme) {
+        KernelImage image(211, 97, 48);
+        image.randomize(rng, 1100);
+        KernelImage result = image;
+        runInPlace(adjustHueSaturation48, result, &adjust);
+        for (int y = 0; y < image.height; ++y) {
+            for (int x = 0; x < image.width; ++x) {
+                int bgr[3];
+                for (int c = 0; c < 3; ++c) bgr[c] = std::min(image.at(x, y, c), 1023) >> 2;
+                adjustHls(bgr[0], bgr[1], bgr[2], adjust);
+                for (int c = 0; c < 3; ++c) ASSERT_EQ(result.at(x, y, c), bgr[c] * 4) << x << "," << y;
+            }
+        }
+    }
+}
+
+// Both instruction-set forms of the lane code (the kernels run one of them).
+TEST(HueSaturation, LaneFormsGiveThePerPixelRule) {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> channel(0, 255);
+    const HlsAdjust adjusts[] = {{0, 0, 0}, {120, 0, 0}, {-360, 0, 255}, {359, -20, -255}, {1000, 300, 40}};
+    for (const HlsAdjust& adjust : adjusts) {
+        for (int round = 0; round < 4000; ++round) {
+            std::int32_t b[16], g[16], r[16];
+            for (int i = 0; i < 16; ++i) {
+                b[i] = channel(rng);
+                g[i] = i % 5 == 0 ? b[i] : channel(rng); // ties between channels too
+                r[i] = i % 7 == 0 ? g[i] : channel(rng);
+            }
+            for (const bool allowAvx2 : {false, true}) {
+                std::int32_t lb[16], lg[16], lr[16];
+                std::copy(b, b + 16, lb);
+                std::copy(g, g + 16, lg);
+                std::copy(r, r + 16, lr);
+                detail::adjustHueSaturationLanes(lb, lg, lr, adjust, allowAvx2);
+                for (int i = 0; i < 16; ++i) {
+                    int eb = b[i], eg = g[i], er = r[i];
+                    adjustHls(eb, eg, er, adjust);
+                    ASSERT_TRUE(lb[i] == eb && lg[i] == eg && lr[i] == er)
+                        << b[i] << "," << g[i] << "," << r[i] << " hue " << adjust.hueShift << " avx2 " << allowAvx2;
+                }
+            }
+        }
+    }
 }
 
 } // namespace
