@@ -14,7 +14,10 @@
  * Windows: the window handles are HWNDs and messages arrive through PostMessage.
  * Linux: a window handle is an X11 window id; messages arrive as ClientMessage events
  * of type "ORVIX_WINDOW_MESSAGE" with data.l[0] = message, data.l[1] = wParam,
- * data.l[2] = lParam.
+ * data.l[2] = lParam. X11 carries these items as 32-bit values, so 64-bit programs
+ * find the upper half of wParam (the FrameInfo address of ORVIX_WM_FRAME) in
+ * data.l[3] and that of lParam in data.l[4]:
+ *   wParam = ((uint64_t)(uint32_t)data.l[3] << 32) | (uint32_t)data.l[1].
  */
 #ifndef ORVIXSDK_K62DT4_H
 #define ORVIXSDK_K62DT4_H
