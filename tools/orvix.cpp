@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "OrvixSdk_K62DT4.h"
+#include "stream.h"
 
 namespace {
 
@@ -33,6 +34,11 @@ void printUsage(std::FILE* out) {
                "                            and auto iris are saved when orvix ends, capture\n"
                "                            settings last only for this command\n"
                "  names                     the settings get and set know, with their ranges\n"
+               "  stream [--frames N] [--seconds S]\n"
+               "                            live frames (5 s by default): in a window of its\n"
+               "                            own when a display is present, else polled with\n"
+               "                            GetImage; prints frames received, frame rate and\n"
+               "                            frames lost to errors\n"
                "  version                   print the library version\n"
                "  help                      show this text\n"
                "\n"
@@ -466,6 +472,7 @@ int main(int argc, char** argv) {
     if (command == "names") return commandNames();
     if (command == "get") return commandGet(argc - 2, argv + 2);
     if (command == "set") return commandSet(argc - 2, argv + 2);
+    if (command == "stream") return commandStream(argc - 2, argv + 2);
     std::fprintf(stderr, "orvix: unknown command '%s'\n\n", command.c_str());
     printUsage(stderr);
     return kExitUsage;
