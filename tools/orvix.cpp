@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "OrvixSdk_K62DT4.h"
+#include "snap.h"
 #include "stream.h"
 
 namespace {
@@ -39,6 +40,8 @@ void printUsage(std::FILE* out) {
                "                            own when a display is present, else polled with\n"
                "                            GetImage; prints frames received, frame rate and\n"
                "                            frames lost to errors\n"
+               "  snap [--color BITS] [--format bmp|raw|jpeg|jpeg70|jpeg20|png|tiff] [--out FILE]\n"
+               "                            one frame saved to a file (default orvix-snap.bmp)\n"
                "  version                   print the library version\n"
                "  help                      show this text\n"
                "\n"
@@ -473,6 +476,7 @@ int main(int argc, char** argv) {
     if (command == "get") return commandGet(argc - 2, argv + 2);
     if (command == "set") return commandSet(argc - 2, argv + 2);
     if (command == "stream") return commandStream(argc - 2, argv + 2);
+    if (command == "snap") return commandSnap(argc - 2, argv + 2);
     std::fprintf(stderr, "orvix: unknown command '%s'\n\n", command.c_str());
     printUsage(stderr);
     return kExitUsage;

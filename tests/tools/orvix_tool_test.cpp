@@ -84,6 +84,29 @@ TEST_F(OrvixTool, StreamCountsFramesAndChecksItsOptions) {
     EXPECT_EQ(run("", "stream").exitCode, 1);
 }
 
+TEST_F(OrvixTool, SnapSavesOneFrameInTheChosenFormat) {
+    const std::string bmp = temporaryPath("orvix-snap") + ".bmp";
+    ToolRun result = run("0", "snap --color 8 --out '" + bmp + "'");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "saved a 8-bit frame of 1360 x 1024 as bmp to " + bmp + "\n");
+    std::ifstream file(bmp, std::ios::binary);
+    char magic[2] = {};
+    file.read(magic, 2);
+    EXPECT_EQ(std::string(magic, 2), "BM");
+    // 8 bits: file header, info header, 256 colours, 1360 x 1024 pixels.
+    EXPECT_EQ(std::filesystem::file_size(bmp), 14u + 40u + 1024u + 1360u * 1024u);
+    std::filesystem::remove(bmp);
+
+    const std::string png = temporaryPath("orvix-snap") + ".png";
+    result = run("0", "snap --format png --out '" + png + "'");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(std::filesystem::exists(png));
+    std::filesystem::remove(png);
+
+    for (const char* bad : {"snap --format gif", "snap --color 12", "snap --out"})
+        EXPECT_EQ(run("0", bad).exitCode, 2) << bad;
+}
+
 TEST_F(OrvixTool, ListNamesCamerasByCountWithTheirSlots) {
     const ToolRun result = run("2,5", "list");
     EXPECT_EQ(result.exitCode, 0) << result.err;
