@@ -16,6 +16,7 @@
 #include "device/emulated_cameras.h"
 #include "message_window.h"
 #include "platform/preview_window.h"
+#include "preview/window_probe.h"
 #include "support/test_environment.h"
 
 namespace orvix::test {
@@ -117,6 +118,32 @@ TEST_F(CaptureThread, CallbackPreviewPostsEveryFrameWithItsDescriptionAndRate) {
     EXPECT_EQ(camera.close(), 1);
     EXPECT_EQ(camera.previewWindow, 0u);
     EXPECT_EQ(drain(), std::vector<int>{});
+}
+
+TEST_F(CaptureThread, TheWindowShowsTheLastFrameCopiedToTheBuffer) {
+    WindowProbe probe;
+    ASSERT_TRUE(probe.ok());
+    Camera& camera = open();
+    // Bars above the gray ramp and the moving marker: the picture is not symmetric.
+    ASSERT_EQ(camera.setCaptureWindowEx(1360, 0, kWidth, 1024, 544, kHeight), 1);
+    ASSERT_EQ(camera.callBackPreview(window_.handle(), buffer_.data(), kFrameBytes, 1), 1);
+    ASSERT_GE(frames(window_.collect([](const std::vector<Message>& r) { return frames(r) >= 3; }, 3000)), 3u);
+    ASSERT_EQ(camera.stopPreview(), 1); // the last pass painted, then copied the same frame
+    (void)window_.collect([](const std::vector<Message>&) { return false; }, 50);
+
+    const std::vector<Rgb> shown = probe.readClient(camera.previewWindow, kWidth, kHeight);
+    ASSERT_EQ(shown.size(), std::size_t(kWidth) * kHeight);
+    int mismatches = 0;
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const std::uint8_t* bgr = buffer_.data() + (y * kWidth + x) * 3;
+            const Rgb expected{bgr[2], bgr[1], bgr[0]};
+            if (shown[std::size_t(y) * kWidth + x] != expected && ++mismatches <= 3)
+                ADD_FAILURE() << x << "," << y << ": " << describe(shown[std::size_t(y) * kWidth + x]) << " vs "
+                              << describe(expected);
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST_F(CaptureThread, ABufferOneByteShortReportsEveryFrameAndPostsNoFrameMessage) {
