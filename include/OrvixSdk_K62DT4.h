@@ -14,7 +14,10 @@
  * Windows: the window handles are HWNDs and messages arrive through PostMessage.
  * Linux: a window handle is an X11 window id; messages arrive as ClientMessage events
  * of type "ORVIX_WINDOW_MESSAGE" with data.l[0] = message, data.l[1] = wParam,
- * data.l[2] = lParam.
+ * data.l[2] = lParam. X11 carries these items as 32-bit values, so 64-bit programs
+ * find the upper half of wParam (the FrameInfo address of ORVIX_WM_FRAME) in
+ * data.l[3] and that of lParam in data.l[4]:
+ *   wParam = ((uint64_t)(uint32_t)data.l[3] << 32) | (uint32_t)data.l[1].
  */
 #ifndef ORVIXSDK_K62DT4_H
 #define ORVIXSDK_K62DT4_H
@@ -334,6 +337,80 @@ ORVIX_API int ORVIX_CALL Orvix_SetGrayOffsetG2(ORVIX_HANDLE handle, int value);
 ORVIX_API int ORVIX_CALL Orvix_GetGrayOffsetG2(ORVIX_HANDLE handle, int* ok);
 ORVIX_API int ORVIX_CALL Orvix_SetGrayOffsetB(ORVIX_HANDLE handle, int value);
 ORVIX_API int ORVIX_CALL Orvix_GetGrayOffsetB(ORVIX_HANDLE handle, int* ok);
+
+/* ------------------------------------------------------------------------------ */
+/* Capture, display and saving                                                    */
+/* ------------------------------------------------------------------------------ */
+/*
+ * Capture states: idle, preview (Orvix_StartPreview, Orvix_Preview,
+ * Orvix_CallBackPreview), capture (Orvix_Capture: ready for a series of snapshots)
+ * and trigger (Orvix_Trigger). A start refused because of the state returns 0 and
+ * queues nothing. Every start prepares the images for the colour mode and sends the
+ * camera its clock, capture window, sample width, mirror, gain and exposure. Frame
+ * buffers hold stride x height bytes, each row whole (stride = width x bytes per
+ * pixel rounded up to a multiple of 4); topDown non-zero puts the picture's top row
+ * first, 0 its bottom row first (bitmap order). A buffer smaller than that (a
+ * negative size included) receives nothing: ORVIX_WM_FRAME (0, ERR_MEMORY) is posted
+ * to the frame window, if any, and ERR_MEMORY queued. All of them queue
+ * ERR_NOT_INITIALIZED without a device link.
+ */
+
+/* Shows a live preview in a window of the library's own: a child of the window given
+ * to Orvix_SetPreviewWindow at its placement, or without one a centred top-level
+ * window the size of the image. Returns 1. Refused (0, nothing queued) while a
+ * preview window exists (Orvix_Close it first). ERR_WINDOW when the window cannot be
+ * made (always without a display); a start that fails closes the window again. */
+ORVIX_API int ORVIX_CALL Orvix_Preview(ORVIX_HANDLE handle);
+
+/* As Orvix_Preview, and every frame is copied into `buffer` (`size` bytes, row order
+ * by topDown) before ORVIX_WM_FRAME is posted to `window` with wParam = the address of
+ * a FrameInfo, lParam 0. The FrameInfo is overwritten by the next frame. A frame that
+ * cannot be read posts (0, ERR_FRAME_TRANSFER); a transfer that ends with an error
+ * (an unplugged camera) posts (0, ERR_TRANSFER_STOPPED) and ends the preview thread
+ * (Orvix_StopPreview then returns 0 with ERR_DEVICE_IO). Each such failure is queued
+ * as well. */
+ORVIX_API int ORVIX_CALL Orvix_CallBackPreview(ORVIX_HANDLE handle, ORVIX_WINDOW window, void* buffer, int size,
+                                               int topDown);
+
+/* Frames released by the camera's external trigger, delivered as in
+ * Orvix_CallBackPreview (FrameInfo frame rate 0), in a preview window of their own.
+ * Each arming waits up to 3 s for a trigger; after one that timed out the state
+ * reads idle while the thread goes on arming until Orvix_StopPreview. Refused (0)
+ * during preview, capture, or while a trigger thread runs. */
+ORVIX_API int ORVIX_CALL Orvix_Trigger(ORVIX_HANDLE handle, ORVIX_WINDOW window, void* buffer, int size,
+                                       int topDown);
+
+/* Starts the preview thread and the continuous transfer without a window of its own
+ * (frames are read with Orvix_GetImage). Returns 1, also when preview already runs;
+ * 0 in capture or trigger state. ERR_NO_CAMERA, ERR_GEOMETRY, ERR_MEMORY, ERR_THREAD
+ * or ERR_DEVICE_IO when the start fails. */
+ORVIX_API int ORVIX_CALL Orvix_StartPreview(ORVIX_HANDLE handle);
+
+/* Ends the capture thread and the transfer and returns to the idle state; the preview
+ * window stays open. Returns 1; 0 with ERR_DEVICE_IO when the transfer ended with an
+ * error. Takes at most one frame in preview and up to the 3 s trigger wait in
+ * trigger mode. */
+ORVIX_API int ORVIX_CALL Orvix_StopPreview(ORVIX_HANDLE handle);
+
+/* Prepares the capture state for a series of Orvix_SnapShot calls without preparing
+ * again for each. Returns 1 (also when already in capture state); 0 during preview
+ * or trigger mode. */
+ORVIX_API int ORVIX_CALL Orvix_Capture(ORVIX_HANDLE handle);
+
+/* Takes one frame, processes it and copies it into `buffer` (a null buffer or size 0
+ * only keeps it for Orvix_GetImage and Orvix_SaveImage). Returns 1; 0 during preview
+ * or trigger mode, when no frame arrived, with ERR_FRAME_TRANSFER when it could not
+ * be read, or with ERR_MEMORY for a small buffer. From the idle state every call
+ * prepares the capture again. */
+ORVIX_API int ORVIX_CALL Orvix_SnapShot(ORVIX_HANDLE handle, void* buffer, int size, int topDown);
+
+/* Copies the last processed image into `buffer`. Returns 1; 0 with ERR_MEMORY before
+ * the first frame, for a null buffer or a small one. Safe while preview runs: it
+ * never reads an image half-way through a frame. */
+ORVIX_API int ORVIX_CALL Orvix_GetImage(ORVIX_HANDLE handle, void* buffer, int size, int topDown);
+
+/* Closes the preview window and stops capture. Always returns 1 for a known handle. */
+ORVIX_API int ORVIX_CALL Orvix_Close(ORVIX_HANDLE handle);
 
 /* ------------------------------------------------------------------------------ */
 /* Image files                                                                    */

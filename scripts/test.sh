@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
 #   1. Linux with AddressSanitizer and UndefinedBehaviorSanitizer: `unit` tests, then
-#      the `x11` tests under Xvfb;
+#      the `x11` tests under Xvfb; then the `capture` tests again under
+#      ThreadSanitizer;
 #   2. Windows x86_64 (MinGW-w64): the same tests under Wine, inside Xvfb;
 #   3. Windows i686 (MinGW-w64): the library and tool (32-bit programs cannot run here),
 #      and the image-library test program, linked only.
@@ -28,6 +29,11 @@ step "Linux tests: unit"
 (cd "$build/linux-asan" && ctest -L unit --output-on-failure)
 step "Linux tests: x11 (under Xvfb)"
 (cd "$build/linux-asan" && xvfb ctest -L x11 --output-on-failure)
+
+step "Linux capture tests under ThreadSanitizer (only their programs are built)"
+configure linux-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVIX_SANITIZE=thread
+cmake --build "$build/linux-tsan" --target capture_snapshot_api_test capture_thread_x11_test capture_auto_exposure_test
+(cd "$build/linux-tsan" && xvfb ctest -L capture --output-on-failure)
 
 step "Image libraries for Windows (built once into a cache outside the tree)"
 thirdparty64=$("$root/scripts/build-thirdparty.sh" x86_64)

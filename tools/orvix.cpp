@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "OrvixSdk_K62DT4.h"
+#include "snap.h"
+#include "stream.h"
 
 namespace {
 
@@ -33,6 +35,13 @@ void printUsage(std::FILE* out) {
                "                            and auto iris are saved when orvix ends, capture\n"
                "                            settings last only for this command\n"
                "  names                     the settings get and set know, with their ranges\n"
+               "  stream [--frames N] [--seconds S]\n"
+               "                            live frames (5 s by default): in a window of its\n"
+               "                            own when a display is present, else polled with\n"
+               "                            GetImage; prints frames received, frame rate and\n"
+               "                            frames lost to errors\n"
+               "  snap [--color BITS] [--format bmp|raw|jpeg|jpeg70|jpeg20|png|tiff] [--out FILE]\n"
+               "                            one frame saved to a file (default orvix-snap.bmp)\n"
                "  version                   print the library version\n"
                "  help                      show this text\n"
                "\n"
@@ -466,6 +475,8 @@ int main(int argc, char** argv) {
     if (command == "names") return commandNames();
     if (command == "get") return commandGet(argc - 2, argv + 2);
     if (command == "set") return commandSet(argc - 2, argv + 2);
+    if (command == "stream") return commandStream(argc - 2, argv + 2);
+    if (command == "snap") return commandSnap(argc - 2, argv + 2);
     std::fprintf(stderr, "orvix: unknown command '%s'\n\n", command.c_str());
     printUsage(stderr);
     return kExitUsage;

@@ -162,6 +162,39 @@ public:
     bool isByteTransfer() const; // types 0, 2, 3: 8-bit raw samples
     bool isWordTransfer() const; // types 1, 4, 5: 16-bit raw samples
 
+    // ---- capture engine (capture/capture_start.cpp, capture_stop.cpp, capture_thread.cpp,
+    //      single_frames.cpp) ---------------------------------------------------------------
+    // Every operation returns 1 on success and 0 on failure; refusals because of the
+    // capture state queue nothing. A capture thread that still runs (also one whose
+    // trigger mode timed out and reads idle) refuses every start until it is stopped.
+    //
+    // Surfaces for the colour type, the device programmed for it. True on success.
+    bool prepareCapture();
+    int startPreview();
+    // Preview in a window of the library's own; refused while a preview window exists.
+    int preview();
+    // The same, with every frame copied to `buffer` and ORVIX_WM_FRAME posted to `window`.
+    int callBackPreview(platform::WindowHandle window, void* buffer, std::int32_t size, std::int32_t topDown);
+    // Frames released by the camera's external trigger, delivered as in callback
+    // preview; refused while trigger mode (or any capture thread) runs.
+    int trigger(platform::WindowHandle window, void* buffer, std::int32_t size, std::int32_t topDown);
+    int capture();
+    int snapShot(void* buffer, std::int32_t size, std::int32_t topDown);
+    int getImage(void* buffer, std::int32_t size, std::int32_t topDown);
+    // Ends the capture thread (bounded: one pass of its loop, at most the transfer
+    // time-out in trigger mode) and the continuous transfer; the window stays.
+    int stopPreview();
+    // Takes the preview window down and stops capture; always 1.
+    int close();
+    // Copies the image's stride x height bytes to `buffer`, in memory order when topDown
+    // is non-zero, else bottom row first. A size below that (negative included) posts
+    // ORVIX_WM_FRAME (0, ERR_MEMORY) to callbackWindow, queues ERR_MEMORY and copies
+    // nothing. Called with surfaceMutex held.
+    bool copyImageOut(const Surface* surface, std::int32_t topDown, void* buffer, std::int32_t size);
+    // The capture thread's loops (captureThreadMain picks one by captureState).
+    void previewLoop();
+    void triggerLoop();
+
     // ---- frame pipeline (capture/frame_pipeline.cpp, imaging/filter_section.cpp) ------
     // Turns the raw frame in rawSurface() into the output image of the colour type:
     // automatic exposure on the raw frame, then the filter section. Called with
@@ -245,9 +278,27 @@ private:
     void allocateSurfaces();
     void sendStoredGainsToEveryCamera();
 
+    // Capture engine helpers.
+    bool captureThreadRunning() const;
+    bool startCaptureThread();
+    void endCaptureThread();
+    bool openPreviewWindow(platform::WindowHandle window, void* buffer, std::int32_t size, std::int32_t topDown);
+    bool fetchFrame(bool fromRing);
+    void publishFrameInfo(std::int32_t rate);
+    void deliverFrame();
+    void reportFrameFailure(std::int32_t code);
+    platform::WindowHandle frameMessageWindow() const;
+    // Serialises the capture operations of application threads; the capture thread
+    // never takes it, so it may be held while that thread is joined.
+    std::recursive_mutex captureControlMutex_;
+
     // The filter values were read from the store at start-up, so saving them back at
     // release cannot overwrite stored values with the construction zeros.
     bool filterLoaded_ = false;
 };
+
+// Entry of the capture thread: the trigger loop in trigger mode, the preview loop
+// otherwise; sets threadDoneEvent as its last act.
+void captureThreadMain(Camera* camera);
 
 } // namespace orvix

@@ -118,8 +118,8 @@ Camera::~Camera() {
             (void)saveGraySettings(filter);
         }
     }
-    // Preview and capture shut down here once the capture engine exists; until then
-    // no capture thread or preview window can be running.
+    // Preview window, capture thread and transfers end before anything they use goes.
+    (void)close();
     link.reset();
     surface8.reset();
     surface16.reset();

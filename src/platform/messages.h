@@ -2,7 +2,8 @@
 // Posting notification messages to application windows.
 //
 // Windows: PostMessageA. Linux: an X11 ClientMessage of type "ORVIX_WINDOW_MESSAGE"
-// (format 32, data.l = message, wParam, lParam) sent to the window id. The X11
+// (format 32, data.l = message, low 32 bits of wParam, lParam, high 32 bits of wParam,
+// high 32 bits of lParam) sent to the window id. The X11
 // connection is opened on first use; without a display, or for a null window,
 // nothing is posted. Posting never blocks on the receiver and never fails loudly.
 

@@ -42,7 +42,7 @@ protected:
 
     // Runs `orvix <arguments>` with cameras emulated in `slots` ("" for none).
     ToolRun run(const std::string& slots, const std::string& arguments) const {
-        const std::string command = "ORVIX_K62DT4_EMULATE='" + slots + "' ORVIX_REGISTRY_FILE='" + settings_ +
+        const std::string command = "env -u DISPLAY ORVIX_K62DT4_EMULATE='" + slots + "' ORVIX_REGISTRY_FILE='" + settings_ +
                                     "' '" + tool_ + "' " + arguments + " 2>'" + errors_ + "'";
         ToolRun result;
         FILE* pipe = popen(command.c_str(), "r");
@@ -71,6 +71,40 @@ TEST_F(OrvixTool, WithoutCamerasItExplainsTheEmulation) {
         EXPECT_NE(result.err.find("no camera found"), std::string::npos) << command << ": " << result.err;
         EXPECT_NE(result.err.find("ORVIX_K62DT4_EMULATE=0"), std::string::npos) << command;
     }
+}
+
+TEST_F(OrvixTool, StreamCountsFramesAndChecksItsOptions) {
+    // Headless: the window-less preview polled with GetImage.
+    ToolRun result = run("0", "stream --frames 4 --seconds 20");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("frames received: 4\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("frames lost to errors: 0\n"), std::string::npos) << result.out;
+    for (const char* bad : {"stream --frames 0", "stream --seconds x", "stream --frames"})
+        EXPECT_EQ(run("0", bad).exitCode, 2) << bad;
+    EXPECT_EQ(run("", "stream").exitCode, 1);
+}
+
+TEST_F(OrvixTool, SnapSavesOneFrameInTheChosenFormat) {
+    const std::string bmp = temporaryPath("orvix-snap") + ".bmp";
+    ToolRun result = run("0", "snap --color 8 --out '" + bmp + "'");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, "saved a 8-bit frame of 1360 x 1024 as bmp to " + bmp + "\n");
+    std::ifstream file(bmp, std::ios::binary);
+    char magic[2] = {};
+    file.read(magic, 2);
+    EXPECT_EQ(std::string(magic, 2), "BM");
+    // 8 bits: file header, info header, 256 colours, 1360 x 1024 pixels.
+    EXPECT_EQ(std::filesystem::file_size(bmp), 14u + 40u + 1024u + 1360u * 1024u);
+    std::filesystem::remove(bmp);
+
+    const std::string png = temporaryPath("orvix-snap") + ".png";
+    result = run("0", "snap --format png --out '" + png + "'");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(std::filesystem::exists(png));
+    std::filesystem::remove(png);
+
+    for (const char* bad : {"snap --format gif", "snap --color 12", "snap --out"})
+        EXPECT_EQ(run("0", bad).exitCode, 2) << bad;
 }
 
 TEST_F(OrvixTool, ListNamesCamerasByCountWithTheirSlots) {
