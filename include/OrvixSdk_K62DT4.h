@@ -358,8 +358,7 @@ ORVIX_API int ORVIX_CALL Orvix_GetGrayOffsetB(ORVIX_HANDLE handle, int* ok);
  * Without a device link ERR_NOT_INITIALIZED is queued; other failures queue nothing. */
 ORVIX_API int ORVIX_CALL Orvix_SaveImage(ORVIX_HANDLE handle, const char* path, int format);
 
-/* Kept for applications written for other cameras: always returns 0 and queues
- * nothing; the argument is ignored. */
+/* Always returns 0 and queues nothing; the argument is ignored. */
 ORVIX_API int ORVIX_CALL Orvix_GetStatus(ORVIX_HANDLE handle, int ignored);
 
 /* ------------------------------------------------------------------------------ */
@@ -448,8 +447,8 @@ ORVIX_API int ORVIX_CALL Orvix_Monitor_GetBayerGainBlue(ORVIX_HANDLE handle, int
 /* Functions this camera does not support                                         */
 /* ------------------------------------------------------------------------------ */
 /*
- * Kept so that applications written for other cameras load and link. The argument
- * after the handle is ignored. Each returns 0 and queues ERR_UNSUPPORTED.
+ * Exported, but this camera has none of these features. The argument after the
+ * handle is ignored. Each returns 0 and queues ERR_UNSUPPORTED.
  */
 ORVIX_API int ORVIX_CALL Orvix_Fps(ORVIX_HANDLE handle, int ignored);
 ORVIX_API int ORVIX_CALL Orvix_GetCameraType(ORVIX_HANDLE handle, int ignored);
