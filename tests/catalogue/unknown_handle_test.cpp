@@ -38,6 +38,12 @@ struct Row {
 #define WITH_INT(Name) Row{#Name, 0, [](ORVIX_HANDLE h, OutParams&) { return Orvix_##Name(h, 1); }}
 #define WITH_OK(Name) Row{#Name, 0, [](ORVIX_HANDLE h, OutParams& o) { return Orvix_##Name(h, &o.ints[0]); }}
 #define WITH_WINDOW(Name) Row{#Name, 0, [](ORVIX_HANDLE h, OutParams&) { return Orvix_##Name(h, ORVIX_WINDOW{}); }}
+#define WITH_BUFFER(Name)                                                                                      \
+    Row{#Name, 0, [](ORVIX_HANDLE h, OutParams& o) { return Orvix_##Name(h, o.image, sizeof o.image, 1); }}
+#define WITH_FRAME_WINDOW(Name)                                                                                \
+    Row{#Name, 0, [](ORVIX_HANDLE h, OutParams& o) {                                                            \
+            return Orvix_##Name(h, ORVIX_WINDOW{}, o.image, sizeof o.image, 1);                                   \
+        }}
 #define PROPERTY(Name) WITH_INT(Set##Name), WITH_OK(Get##Name)
 #define MONITOR(Name) WITH_INT(Monitor_Set##Name), WITH_OK(Monitor_Get##Name)
 
