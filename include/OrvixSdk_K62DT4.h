@@ -405,8 +405,8 @@ ORVIX_API int ORVIX_CALL Orvix_Monitor_SetPreviewMode(ORVIX_HANDLE handle, int v
 ORVIX_API int ORVIX_CALL Orvix_Monitor_GetPreviewMode(ORVIX_HANDLE handle, int* ok);
 
 /* Monitor picture size: 800 x 600 or 1280 x 1024 (any other size: 0, ERR_PARAMETER,
- * nothing sent). Returns 1 once the size and timing have been sent; a failed request
- * is not reported. */
+ * nothing sent). Returns 1 once the size and its timing have been sent, and 0 without
+ * queuing anything when the camera did not take one of them. */
 ORVIX_API int ORVIX_CALL Orvix_Monitor_SetPreviewSize(ORVIX_HANDLE handle, int width, int height);
 /* Writes the monitor picture size through both pointers: 800 x 600, 1024 x 768 or
  * 1280 x 1024. Returns 1; 0 with ERR_PARAMETER for a null pointer, and for a size the

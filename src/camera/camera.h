@@ -137,7 +137,7 @@ public:
     int setMonitorPreviewMode(int on);           // live (on != 0) or a held still picture
     int monitorPreviewMode(int* ok);             // 1 only while the register reads 0x000A
     int setMonitorPreviewSize(int width, int height); // 800 x 600 or 1280 x 1024, else ERR_PARAMETER;
-                                                      // write failures are not looked at
+                                                      // 0 without a queued code when a write failed
     int monitorPreviewSize(int* width, int* height);  // ERR_PARAMETER for null pointers or an
                                                       // unknown size (also after a failed read)
     int setMonitorColorMode(int color);          // colour (non-zero) or monochrome

@@ -162,8 +162,14 @@ int Camera::setMonitorPreviewSize(int width, int height) {
     if (width == 800 && height == 600) table = &kTiming800x600;
     if (width == 1280 && height == 1024) table = &kTiming1280x1024;
     if (!table) return errorQueue.push(ERR_PARAMETER), 0;
-    for (const TimingWrite& write : *table) (void)link->writeFpgaRegister(write.address, write.value);
-    return 1;
+    // All ten writes go out even after a failed one, so the timing control register
+    // still receives its closing value; a failed write makes the result 0 (nothing is
+    // queued, as for the gain setters) instead of reporting a size the camera may not have.
+    int result = 1;
+    for (const TimingWrite& write : *table) {
+        if (!link->writeFpgaRegister(write.address, write.value)) result = 0;
+    }
+    return result;
 }
 
 int Camera::monitorPreviewSize(int* width, int* height) {

@@ -87,15 +87,19 @@ TEST_F(MonitorControl, PreviewSizeWritesTheTimingTableInOrder) {
     EXPECT_EQ(drain(), std::vector<int>{});
 }
 
-TEST_F(MonitorControl, PreviewSizeRefusesOtherSizesAndIgnoresFailedWrites) {
+TEST_F(MonitorControl, PreviewSizeRefusesOtherSizesAndReportsFailedWritesQuietly) {
     for (const auto& [width, height] : {std::pair{1280, 600}, std::pair{1024, 768}, std::pair{800, 1024}}) {
         EXPECT_EQ(camera.setMonitorPreviewSize(width, height), 0) << width << " x " << height;
         EXPECT_EQ(drain(), std::vector<int>{ERR_PARAMETER});
     }
     EXPECT_TRUE(entries(RequestKind::Command).empty());
 
-    emulator().failNext(0, RequestKind::Command, 10);
-    EXPECT_EQ(camera.setMonitorPreviewSize(800, 600), 1);
+    // One write the camera did not take: the others still go out, the size is not
+    // reported as set, and nothing is queued.
+    emulator().failNext(0, RequestKind::Command, 1);
+    EXPECT_EQ(camera.setMonitorPreviewSize(800, 600), 0);
+    EXPECT_EQ(entries(RequestKind::Command).size(), 10u);
+    EXPECT_EQ(fpgaTraffic().back(), writeOf(0x20, 0x10));
     EXPECT_EQ(drain(), std::vector<int>{});
 }
 
