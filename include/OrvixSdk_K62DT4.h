@@ -435,6 +435,112 @@ ORVIX_API int ORVIX_CALL Orvix_Close(ORVIX_HANDLE handle);
  * Without a device link ERR_NOT_INITIALIZED is queued; other failures queue nothing. */
 ORVIX_API int ORVIX_CALL Orvix_SaveImage(ORVIX_HANDLE handle, const char* path, int format);
 
+/* Always returns 0 and queues nothing; the argument is ignored. */
+ORVIX_API int ORVIX_CALL Orvix_GetStatus(ORVIX_HANDLE handle, int ignored);
+
+/* ------------------------------------------------------------------------------ */
+/* Settings dialogs                                                               */
+/* ------------------------------------------------------------------------------ */
+/*
+ * Each runs a modal dialog owned by `owner` on the calling thread and returns 1 once
+ * the dialog has closed, whether it was confirmed or cancelled; a dialog that cannot
+ * be created (on Linux: no display) counts as cancelled. Without a device link: 0 and
+ * ERR_NOT_INITIALIZED, no dialog.
+ */
+
+/* The capture format: the stored formats (with a new "Custom" one), colour mode,
+ * sub-sample mode, wait time and clock. OK and Apply store the values; after OK the
+ * camera uses them. A capture running when the dialog opens is stopped (or held, in
+ * trigger mode) and resumed when it closes. */
+ORVIX_API int ORVIX_CALL Orvix_SetCameraDlg(ORVIX_HANDLE handle, ORVIX_WINDOW owner);
+
+/* The image filters (and, in the monochrome modes, the gray gains and offsets), which
+ * change the next frame as they are edited; Cancel restores the values the dialog
+ * opened with. */
+ORVIX_API int ORVIX_CALL Orvix_SetImageDlg(ORVIX_HANDLE handle, ORVIX_WINDOW owner);
+
+/* The analog gains, exposure, mirror and auto iris (sent to the camera as they are
+ * edited; Cancel sends back the values the dialog opened with), and a page for the
+ * camera's monitor output. */
+ORVIX_API int ORVIX_CALL Orvix_SetAnalogDlg(ORVIX_HANDLE handle, ORVIX_WINDOW owner);
+
+/* ------------------------------------------------------------------------------ */
+/* Monitor output                                                                 */
+/* ------------------------------------------------------------------------------ */
+/*
+ * The camera's own monitor output, independent of the images delivered to the host.
+ * The settings live in the camera: every getter reads them back from it. Setters
+ * return 1 and getters their value with *ok (may be null) = 1. Failures return 0
+ * (*ok = 0) and queue ERR_NOT_INITIALIZED without a device link, or
+ * ERR_MONITOR_REQUEST when a register request to the camera failed (exceptions are
+ * noted). Each setter changes only its own setting.
+ */
+
+/* value non-zero: live picture; 0: hold the current picture. The getter returns 1
+ * while the live picture runs, 0 otherwise. */
+ORVIX_API int ORVIX_CALL Orvix_Monitor_SetPreviewMode(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_Monitor_GetPreviewMode(ORVIX_HANDLE handle, int* ok);
+
+/* Monitor picture size: 800 x 600 or 1280 x 1024 (any other size: 0, ERR_PARAMETER,
+ * nothing sent). Returns 1 once the size and its timing have been sent, and 0 without
+ * queuing anything when the camera did not take one of them. */
+ORVIX_API int ORVIX_CALL Orvix_Monitor_SetPreviewSize(ORVIX_HANDLE handle, int width, int height);
+/* Writes the monitor picture size through both pointers: 800 x 600, 1024 x 768 or
+ * 1280 x 1024. Returns 1; 0 with ERR_PARAMETER for a null pointer, and for a size the
+ * camera reports that is none of these or that could not be read (the pointers are
+ * then left as they were). */
+ORVIX_API int ORVIX_CALL Orvix_Monitor_GetPreviewSize(ORVIX_HANDLE handle, int* width, int* height);
+
+/* value non-zero: colour; 0: monochrome. The getter returns 1 for colour. */
+ORVIX_API int ORVIX_CALL Orvix_Monitor_SetColorMode(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_Monitor_GetColorMode(ORVIX_HANDLE handle, int* ok);
+
+/* Camera clock: 0 for 16 MHz, 2 for 48 MHz, any other value for 24 MHz. The getter
+ * returns the camera's clock code: 0 (16 MHz), 2 (24 MHz) or 5 (48 MHz). */
+ORVIX_API int ORVIX_CALL Orvix_Monitor_SetCameraClock(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_Monitor_GetCameraClock(ORVIX_HANDLE handle, int* ok);
+
+/* Automatic Bayer gain of the monitor picture: value non-zero on, 0 off. The getter
+ * returns 1 while it is on. */
+ORVIX_API int ORVIX_CALL Orvix_Monitor_SetBayerGainAuto(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_Monitor_GetBayerGainAuto(ORVIX_HANDLE handle, int* ok);
+
+/* Locks (value non-zero) or unlocks the monitor's Bayer gains. The getter returns 1
+ * while they are locked. */
+ORVIX_API int ORVIX_CALL Orvix_Monitor_SetBayerGainLock(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_Monitor_GetBayerGainLock(ORVIX_HANDLE handle, int* ok);
+
+/* The monitor's Bayer gains, 16 bits each (the setter sends the low 16 bits of
+ * value). The setters return 0 without queuing anything when the camera did not take
+ * the value; the getters return the gain. */
+ORVIX_API int ORVIX_CALL Orvix_Monitor_SetBayerGainRed(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_Monitor_GetBayerGainRed(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_Monitor_SetBayerGainGreen(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_Monitor_GetBayerGainGreen(ORVIX_HANDLE handle, int* ok);
+ORVIX_API int ORVIX_CALL Orvix_Monitor_SetBayerGainBlue(ORVIX_HANDLE handle, int value);
+ORVIX_API int ORVIX_CALL Orvix_Monitor_GetBayerGainBlue(ORVIX_HANDLE handle, int* ok);
+
+/* ------------------------------------------------------------------------------ */
+/* Functions this camera does not support                                         */
+/* ------------------------------------------------------------------------------ */
+/*
+ * Exported, but this camera has none of these features. The argument after the
+ * handle is ignored. Each returns 0 and queues ERR_UNSUPPORTED.
+ */
+ORVIX_API int ORVIX_CALL Orvix_Fps(ORVIX_HANDLE handle, int ignored);
+ORVIX_API int ORVIX_CALL Orvix_GetCameraType(ORVIX_HANDLE handle, int ignored);
+ORVIX_API int ORVIX_CALL Orvix_GetIOPort(ORVIX_HANDLE handle, int ignored);
+ORVIX_API int ORVIX_CALL Orvix_Record(ORVIX_HANDLE handle, int ignored);
+ORVIX_API int ORVIX_CALL Orvix_SetCameraType(ORVIX_HANDLE handle, int ignored);
+ORVIX_API int ORVIX_CALL Orvix_SetCrossbar(ORVIX_HANDLE handle, int ignored);
+ORVIX_API int ORVIX_CALL Orvix_SetIOPort(ORVIX_HANDLE handle, int ignored);
+ORVIX_API int ORVIX_CALL Orvix_SetMirrorH(ORVIX_HANDLE handle, int ignored);
+ORVIX_API int ORVIX_CALL Orvix_SetSamplingRate(ORVIX_HANDLE handle, int ignored);
+
+/* Write 0 through `value` when it is not null and return 0; nothing is queued. */
+ORVIX_API int ORVIX_CALL Orvix_GetSamplingRate(ORVIX_HANDLE handle, int* value);
+ORVIX_API int ORVIX_CALL Orvix_GetVideoFormat(ORVIX_HANDLE handle, int* value);
+
 #ifdef __cplusplus
 } /* extern "C" */
 #endif

@@ -5,7 +5,8 @@
 #      ThreadSanitizer;
 #   2. Windows x86_64 (MinGW-w64): the same tests under Wine, inside Xvfb;
 #   3. Windows i686 (MinGW-w64): the library and tool (32-bit programs cannot run here),
-#      and the image-library test program, linked only.
+#      its export table checked against the header, and the image-library test
+#      program, linked only.
 # The Windows builds link the image libraries that scripts/build-thirdparty.sh
 # cross-builds once into a cache outside the tree (the first run takes a few minutes).
 # Build folders go to $ORVIX_BUILD_ROOT (default: build/ in the source tree).
@@ -53,6 +54,8 @@ step "Windows i686 build"
 configure mingw32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVIX_BUILD_TESTS=OFF \
   -DORVIX_THIRDPARTY_PREFIX="$thirdparty32"
 cmake --build "$build/mingw32"
+step "Windows i686 export table (exactly the declared names, undecorated)"
+cmake --build "$build/mingw32" --target orvix_check_exports
 step "Windows i686 link check of the image libraries (the test program is linked, not run)"
 configure mingw32-imagelibs -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DORVIX_THIRDPARTY_PREFIX="$thirdparty32"

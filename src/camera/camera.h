@@ -11,6 +11,7 @@
 //   settings_store.cpp    capture-format persistence
 //   properties.cpp        property-by-id interface
 //   capture/…             capture engine, frame pipeline, preview window, saving
+//   dialog_entry.cpp      the three settings dialogs
 //   device/…, imaging/…   monitor control, gain store, filter store, dialogs
 //
 // Threads: exported calls arrive on application threads; the capture thread reads
@@ -127,6 +128,44 @@ public:
 
     static constexpr int kDeviceNameCount = 10;
     static constexpr int kDeviceNameSize = 256;
+
+    // ---- monitor output (device/monitor_control.cpp) ----------------------------------
+    // The camera's own monitor output, kept in FPGA registers and read back from the
+    // camera by every getter; the host keeps no copy. Each returns 1 on success and 0
+    // on failure; getters return the value and set *ok (when non-null) to 1 or 0.
+    // Without a device link: ERR_NOT_INITIALIZED, no traffic. A failed register read
+    // or write: ERR_MONITOR_REQUEST, except where noted.
+    int setMonitorPreviewMode(int on);           // live (on != 0) or a held still picture
+    int monitorPreviewMode(int* ok);             // 1 only while the register reads 0x000A
+    int setMonitorPreviewSize(int width, int height); // 800 x 600 or 1280 x 1024, else ERR_PARAMETER;
+                                                      // 0 without a queued code when a write failed
+    int monitorPreviewSize(int* width, int* height);  // ERR_PARAMETER for null pointers or an
+                                                      // unknown size (also after a failed read)
+    int setMonitorColorMode(int color);          // colour (non-zero) or monochrome
+    int monitorColorMode(int* ok);               // 1 for colour
+    int setMonitorCameraClock(int clock);        // 0: 16 MHz, 2: 48 MHz, anything else 24 MHz
+    int monitorCameraClock(int* ok);             // the raw clock code 0..15
+    int setMonitorBayerGainAuto(int on);
+    int monitorBayerGainAuto(int* ok);
+    int setMonitorBayerGainLock(int on);
+    int monitorBayerGainLock(int* ok);           // 1 while the gains are locked
+    // The gain setters write the gain's low 16 bits and return the write's result; a
+    // failed write queues nothing.
+    int setMonitorBayerGainRed(int gain);
+    int setMonitorBayerGainGreen(int gain);
+    int setMonitorBayerGainBlue(int gain);
+    int monitorBayerGainRed(int* ok);
+    int monitorBayerGainGreen(int* ok);
+    int monitorBayerGainBlue(int* ok);
+
+    // ---- settings dialogs (camera/dialog_entry.cpp) ------------------------------------
+    // Modal dialogs owned by `owner`: the capture format, the image filters, the analog
+    // gains with the monitor output. Each returns 1 once its dialog has closed, however
+    // it was closed (a dialog that could not be created counts as cancelled), and 0 with
+    // ERR_NOT_INITIALIZED without a device link.
+    int setCameraDlg(platform::WindowHandle owner);
+    int showImageDialog(platform::WindowHandle owner);
+    int showAnalogDialog(platform::WindowHandle owner);
 
     // ---- capture-format persistence (settings_store.cpp) ------------------------------
     int loadVideoFormat();

@@ -53,6 +53,7 @@ EmulatedCamera::EmulatedCamera(const EmulationConfig& options, std::shared_ptr<S
       frameSamples_(protocol::roundedFrameSamples(kRawSamples)), timeoutMs_(protocol::kDefaultTransferTimeoutMs),
       frameEpoch_(Clock::now()), nextPeriodicTrigger_(frameEpoch_) {
     for (const PowerOnRegister& reg : kPowerOnFpga) fpga_[reg.address] = reg.value;
+    fpgaReading_.fill(-1);
 }
 
 bool EmulatedCamera::plugged() const {
@@ -178,6 +179,7 @@ void EmulatedCamera::serialWrite(const Packet& packet) {
 
 void EmulatedCamera::writeFpgaRegister(std::uint8_t address, std::uint16_t value) {
     if (address < 0x10) return;
+    fpgaReading_[address] = -1;
     if (address != kPreviewModeRegister) {
         fpga_[address] = value;
         return;
@@ -193,6 +195,7 @@ void EmulatedCamera::writeFpgaRegister(std::uint8_t address, std::uint16_t value
 
 std::uint16_t EmulatedCamera::readFpgaRegister(std::uint8_t address) const {
     if (address < 0x10) return 0;
+    if (fpgaReading_[address] >= 0) return static_cast<std::uint16_t>(fpgaReading_[address]);
     const std::uint16_t stored = fpga_[address];
     if (address != kPreviewModeRegister) return stored;
     std::uint16_t value = stored & kPreviewReadBack;
@@ -204,6 +207,11 @@ std::uint16_t EmulatedCamera::readFpgaRegister(std::uint8_t address) const {
 std::uint16_t EmulatedCamera::fpgaRegister(std::uint8_t address) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return readFpgaRegister(address);
+}
+
+void EmulatedCamera::setFpgaReading(std::uint8_t address, std::uint16_t value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (address >= 0x10) fpgaReading_[address] = value;
 }
 
 void EmulatedCamera::answer(Packet fresh) {

@@ -80,6 +80,9 @@ public:
 
     // The FPGA register as the host reads it.
     std::uint16_t fpgaRegister(std::uint8_t address) const;
+    // Makes the register read `value` until the host next writes it, as when the
+    // camera itself changed it.
+    void setFpgaReading(std::uint8_t address, std::uint16_t value);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -106,6 +109,7 @@ private:
     bool plugged_ = true;
     std::array<std::uint32_t, 1024> sensor_{};
     std::array<std::uint16_t, 256> fpga_{};
+    std::array<std::int32_t, 256> fpgaReading_; // -1: the register reads as modelled
     bool stillHeld_ = false;
     std::uint16_t exposure_ = 64;
     std::uint16_t gain_ = 512;

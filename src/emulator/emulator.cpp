@@ -285,4 +285,11 @@ std::optional<std::uint16_t> Emulator::fpgaRegister(int slot, std::uint8_t addre
     return cameras_[slot]->fpgaRegister(address);
 }
 
+bool Emulator::setFpgaReading(int slot, std::uint8_t address, std::uint16_t value) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (slot < 0 || slot >= kSlotCount || !cameras_[slot]) return false;
+    cameras_[slot]->setFpgaReading(address, value);
+    return true;
+}
+
 } // namespace orvix::emulator

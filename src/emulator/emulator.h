@@ -109,6 +109,9 @@ public:
     std::optional<CameraState> cameraState(int slot) const;
     // FPGA register as the host would read it (nothing without a camera).
     std::optional<std::uint16_t> fpgaRegister(int slot, std::uint8_t address) const;
+    // The FPGA register reads `value` until the host next writes it (false without a
+    // camera); for states the host cannot write, such as a preview mode of 0x0012.
+    bool setFpgaReading(int slot, std::uint8_t address, std::uint16_t value);
 
     static constexpr std::size_t kLogCapacity = 8192;
 
