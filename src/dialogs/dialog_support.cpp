@@ -3,6 +3,8 @@
 #include "dialogs/dialog_support.h"
 
 #include "dialog_templates.h"
+#include "platform/dialog_host.h"
+#include "platform/language.h"
 
 namespace orvix::dialogs {
 
@@ -22,6 +24,13 @@ void setupSlider(DialogControls& page, int trackbar, int upDown, int edit, int m
     page.setEnabled(trackbar, enable);
     page.setEnabled(upDown, enable);
     page.setEnabled(edit, enable);
+}
+
+const ModalRunner& platformModalRunner() {
+    static const ModalRunner runner = [](DialogKind frame, platform::WindowHandle owner, DialogHandler& handler) {
+        return platform::runModalDialog(frame, owner, handler, languageOf(platform::systemDefaultLangId()));
+    };
+    return runner;
 }
 
 namespace {
