@@ -159,4 +159,8 @@ int runCameraDialog(Camera& camera, platform::WindowHandle owner, const CaptureR
     return 1;
 }
 
+int runCameraDialog(Camera& camera, platform::WindowHandle owner, const CaptureRestart& restart) {
+    return runCameraDialog(camera, owner, restart, dialogs::platformModalRunner());
+}
+
 } // namespace orvix

@@ -67,5 +67,7 @@ void resumeCapture(Camera& camera, const HeldCapture& held, const CaptureRestart
 // Camera reloads its format and stream settings from the store.
 int runCameraDialog(Camera& camera, platform::WindowHandle owner, const CaptureRestart& restart,
                     const dialogs::ModalRunner& runner);
+// The same with the platform's dialog host, in the system's language.
+int runCameraDialog(Camera& camera, platform::WindowHandle owner, const CaptureRestart& restart);
 
 } // namespace orvix

@@ -404,6 +404,10 @@ int runAnalogGainDialog(Camera& camera, platform::WindowHandle owner, const dial
     return 1;
 }
 
+int runAnalogGainDialog(Camera& camera, platform::WindowHandle owner) {
+    return runAnalogGainDialog(camera, owner, dialogs::platformModalRunner());
+}
+
 void showGlobalGainInDialog(Camera& camera, int globalGain) {
     std::lock_guard<std::mutex> lock(dialogs::openDialogMutex());
     if (AnalogGainDialog* dialog = camera.analogDialog.load()) dialog->showGlobalGain(globalGain);

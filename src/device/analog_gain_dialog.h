@@ -121,6 +121,8 @@ private:
 // otherwise 1 once it closed. Anything but OK restores the gain block and resends
 // global gain, exposure and mirror from the copy taken at opening.
 int runAnalogGainDialog(Camera& camera, platform::WindowHandle owner, const dialogs::ModalRunner& runner);
+// The same with the platform's dialog host, in the system's language.
+int runAnalogGainDialog(Camera& camera, platform::WindowHandle owner);
 
 // Capture thread, after auto exposure changed the global gain or the exposure:
 // shows the new value in the Camera's open dialog, if any.

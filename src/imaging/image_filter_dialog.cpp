@@ -323,6 +323,10 @@ int runImageFilterDialog(Camera& camera, platform::WindowHandle owner, const dia
     return 1;
 }
 
+int runImageFilterDialog(Camera& camera, platform::WindowHandle owner) {
+    return runImageFilterDialog(camera, owner, dialogs::platformModalRunner());
+}
+
 void reloadImageFilterDialog(Camera& camera) {
     std::lock_guard<std::mutex> lock(dialogs::openDialogMutex());
     if (ImageFilterDialog* dialog = camera.imageDialog.load()) dialog->reload();

@@ -103,6 +103,8 @@ private:
 // otherwise 1 once it closed (also when it could not be created, which counts as
 // Cancel).
 int runImageFilterDialog(Camera& camera, platform::WindowHandle owner, const dialogs::ModalRunner& runner);
+// The same with the platform's dialog host, in the system's language.
+int runImageFilterDialog(Camera& camera, platform::WindowHandle owner);
 
 // Capture thread, after an automatic measurement: the Camera's open dialog, if any,
 // reloads its controls.

@@ -463,5 +463,23 @@ TEST_F(DialogModels, AMeasurementReloadsTheGrayPageOnTheDialogThread) {
     EXPECT_EQ(cam.imageDialog.load(), nullptr);
 }
 
+#ifndef _WIN32
+TEST_F(DialogModels, WithoutADisplayNoDialogIsCreated) {
+    Camera& cam = open();
+    unsetEnvironment("DISPLAY");
+    unsetEnvironment("WAYLAND_DISPLAY");
+    const int gain = cam.link->globalGain();
+    cam.filter.brightness = 30;
+    cam.format.hEffective = 800; // not reloaded: the dialog never closed with OK
+    EXPECT_EQ(runImageFilterDialog(cam, 0), 1);
+    EXPECT_EQ(cam.filter.brightness, 30);
+    EXPECT_EQ(runAnalogGainDialog(cam, 0), 1);
+    EXPECT_EQ(cam.link->globalGain(), gain);
+    EXPECT_EQ(runCameraDialog(cam, 0, {}), 1);
+    EXPECT_EQ(cam.format.hEffective, 800);
+    EXPECT_EQ(cam.errorQueue.pop(), 0);
+}
+#endif
+
 } // namespace
 } // namespace orvix::test

@@ -81,8 +81,10 @@ std::string mnemonicOf(const char* text) {
     return out;
 }
 
+// GTK is set up on first use; a failed set-up (no display) is tried again next time.
 bool gtkReady() {
-    static const bool ready = gtk_init_check(nullptr, nullptr) != FALSE;
+    static bool ready = false;
+    if (!ready) ready = gtk_init_check(nullptr, nullptr) != FALSE;
     return ready;
 }
 
