@@ -601,6 +601,10 @@ public:
 } // namespace
 
 int runModalDialog(DialogKind frame, WindowHandle owner, DialogHandler& handler, Language language) {
+    // GTK is used by one thread at a time: a dialog asked for on another thread
+    // while one is open waits until that one has closed.
+    static std::recursive_mutex gtkUse;
+    const std::lock_guard<std::recursive_mutex> lock(gtkUse);
     if (!gtkReady()) return -1;
     auto dialog = std::make_unique<GtkDialog>(frame, handler, language, nullptr);
     dialog->build();
