@@ -14,6 +14,8 @@ packages=(
   mingw-w64-tools wine64
   # display for window and dialog tests, and independent image readers
   xvfb xauth x11-utils x11-apps python3 python3-pil libtiff-tools pngcheck
+  # a Japanese font, so the Japanese dialogs can be read on screen and in pictures
+  fonts-ipafont-gothic
   # fetching and cross-building the image libraries of the Windows builds
   dpkg-dev ca-certificates debian-archive-keyring bzip2 xz-utils nasm
 )

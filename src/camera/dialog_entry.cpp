@@ -1,25 +1,32 @@
-// The entry points of the three settings dialogs. This build has no dialog host yet:
-// a dialog cannot be created, and each entry point ends the way its dialog ends when
-// creation fails, as a cancelled dialog that changed nothing. The link rule is the
-// dialogs' own and stays when the host arrives.
+// The entry points of the three settings dialogs. Each runs its dialog with the
+// platform's dialog host in the system's language; the dialog functions hold the
+// link rule, the one-dialog-per-kind rule and the result.
 
 #include "camera/camera.h"
+#include "camera/camera_dialog.h"
+#include "device/analog_gain_dialog.h"
+#include "imaging/image_filter_dialog.h"
 
 namespace orvix {
 
-int Camera::setCameraDlg(platform::WindowHandle /*owner*/) {
-    if (!requireLink()) return 0;
-    return 1;
+namespace {
+
+// Capture running when the camera dialog opens is stopped (preview, single-frame
+// capture) and restarted afterwards with the settings the dialog stored.
+CaptureRestart captureRestart() {
+    return CaptureRestart{
+        [](Camera& camera) { camera.stopPreview(); },
+        [](Camera& camera) { camera.startPreview(); },
+        [](Camera& camera) { camera.capture(); },
+    };
 }
 
-int Camera::showImageDialog(platform::WindowHandle /*owner*/) {
-    if (!requireLink()) return 0;
-    return 1;
-}
+} // namespace
 
-int Camera::showAnalogDialog(platform::WindowHandle /*owner*/) {
-    if (!requireLink()) return 0;
-    return 1;
-}
+int Camera::setCameraDlg(platform::WindowHandle owner) { return runCameraDialog(*this, owner, captureRestart()); }
+
+int Camera::showImageDialog(platform::WindowHandle owner) { return runImageFilterDialog(*this, owner); }
+
+int Camera::showAnalogDialog(platform::WindowHandle owner) { return runAnalogGainDialog(*this, owner); }
 
 } // namespace orvix

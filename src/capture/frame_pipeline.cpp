@@ -126,7 +126,6 @@ bool Camera::autoExposure(Surface* raw) {
     const Decision d = decide(correctionFactor(means), elapsedSinceLastStep(platform::multimediaTime()));
     if (!d.change) return true;
 
-    AnalogGainDialog* dialog = analogDialog.load();
     if (mode == kAutoIrisGain) {
         std::int32_t v = static_cast<std::int32_t>(d.factor * link->globalGain());
         if (d.factor > 1.0 && v <= 4) v = 4;
@@ -141,7 +140,7 @@ bool Camera::autoExposure(Surface* raw) {
             gains.colorGainBlue = v;
             gains.colorGainGreen2 = v;
         }
-        if (dialog) dialog->showAutoExposureValue(AnalogGainDialog::kGlobalGainControl, v);
+        showGlobalGainInDialog(*this, v);
     } else {
         std::int32_t v = static_cast<std::uint16_t>(static_cast<std::int32_t>(d.factor * link->exposure()));
         if (d.factor > 1.0 && v <= 4)
@@ -153,7 +152,7 @@ bool Camera::autoExposure(Surface* raw) {
             std::lock_guard<std::mutex> lock(settingsMutex);
             gains.exposure = v;
         }
-        if (dialog) dialog->showAutoExposureValue(AnalogGainDialog::kExposureControl, v);
+        showExposureInDialog(*this, v);
     }
     return true;
 }

@@ -15,6 +15,7 @@
 #include "camera/camera.h"
 #include "capture/surface.h"
 #include "imaging/demosaic.h"
+#include "imaging/image_filter_dialog.h"
 #include "imaging/filter_kernels.h"
 #include "imaging/gray_gains.h"
 #include "imaging/hue_saturation.h"
@@ -83,6 +84,7 @@ int Camera::demosaicFrame(Surface* destination, Surface* raw, FilterSettings& se
                 filter.storeWhiteBalance(measured);
             }
             settings.storeWhiteBalance(measured);
+            reloadImageFilterDialog(*this);
         }
     }
     DemosaicParams params;
@@ -130,8 +132,11 @@ void Camera::applyFilterSection() {
     if (colorType == 0) {
         if (settings.grayMode == kGrayModeSiteGains && output->bitsPerPixel() == 8) {
             applySiteGains(cpuInfo, *output, settings, [this](const GrayGainParams& measured) {
-                std::lock_guard<std::mutex> lock(settingsMutex);
-                storeMeasuredGrayGains(filter, measured);
+                {
+                    std::lock_guard<std::mutex> lock(settingsMutex);
+                    storeMeasuredGrayGains(filter, measured);
+                }
+                reloadImageFilterDialog(*this);
             });
         } else if (settings.grayMode == kGrayModeLuminance && holdsImage(surface24.get())) {
             demosaicFrame(surface24.get(), output, settings);

@@ -56,6 +56,9 @@ std::vector<Row> rows() {
         Row{"Orvix_SaveImage", 0,
             [](ORVIX_HANDLE h, OutParams&) { return Orvix_SaveImage(h, "unknown-handle.bmp", ORVIX_IMAGE_BMP); }},
         WITH_INT(GetStatus),
+        HANDLE_ONLY(Preview, 0), WITH_FRAME_WINDOW(CallBackPreview), WITH_FRAME_WINDOW(Trigger),
+        HANDLE_ONLY(StartPreview, 0), HANDLE_ONLY(StopPreview, 0), HANDLE_ONLY(Capture, 0),
+        WITH_BUFFER(SnapShot), WITH_BUFFER(GetImage), HANDLE_ONLY(Close, 0),
         // capture format
         HANDLE_ONLY(Width, 0),
         HANDLE_ONLY(Height, 0),
