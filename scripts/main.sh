@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the library and the orvix tool natively and runs the main job against the
-# emulated camera.
+# emulated camera: one snapshot saved to an image file.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORVIX_BUILD_ROOT:-$root/build}/release
@@ -12,4 +12,5 @@ cmake --build "$build"
 # The emulated camera, with a settings file of the build's own (the user's stay untouched).
 export ORVIX_REGISTRY_FILE="$build/orvix-settings.reg" ORVIX_K62DT4_EMULATE=0
 "$build/bin/orvix" list
-"$build/bin/orvix" info
+# One snapshot of the emulated scene in 24-bit colour, saved as a BMP file.
+"$build/bin/orvix" snap --color 24 --format bmp --out "$build/orvix-snap.bmp"

@@ -41,7 +41,10 @@ void printUsage(std::FILE* out) {
                "                            GetImage; prints frames received, frame rate and\n"
                "                            frames lost to errors\n"
                "  snap [--color BITS] [--format bmp|raw|jpeg|jpeg70|jpeg20|png|tiff] [--out FILE]\n"
-               "                            one frame saved to a file (default orvix-snap.bmp)\n"
+               "       [NAME VALUE]...      one frame saved to a file (default orvix-snap.bmp),\n"
+               "                            after the settings given (as for set)\n"
+               "  dialog camera|image|analog\n"
+               "                            opens a settings dialog, then prints the settings\n"
                "  version                   print the library version\n"
                "  help                      show this text\n"
                "\n"
@@ -457,6 +460,60 @@ int commandSet(int argc, char** argv) {
     return kExitOk;
 }
 
+// ---- snap's settings and the dialogs ------------------------------------------------
+
+bool checkSnapSettings(int count, char** pairs) {
+    for (int i = 0; i + 1 < count; i += 2)
+        if (!checkSetting(pairs[i], pairs[i + 1])) return false;
+    return true;
+}
+
+bool applySnapSettings(ORVIX_HANDLE camera, int count, char** pairs) {
+    for (int i = 0; i + 1 < count; i += 2)
+        if (setOne(camera, pairs[i], pairs[i + 1]) != kExitOk) return false;
+    return true;
+}
+
+// Every setting get knows, one line each, as the camera now holds it.
+void printSettings(ORVIX_HANDLE camera) {
+    for (const IntSetting& setting : kIntSettings) {
+        int ok = 1;
+        const int value = setting.get(camera, &ok);
+        if (ok) std::printf("%-16s %d\n", setting.name, value);
+    }
+    std::printf("%-16s ", kWindowSetting);
+    getWindow(camera);
+    discardQueuedErrors(camera);
+}
+
+using DialogExport = int(ORVIX_CALL*)(ORVIX_HANDLE, ORVIX_WINDOW);
+
+int commandDialog(int argc, char** argv) {
+    static const struct {
+        const char* name;
+        DialogExport open;
+    } kDialogs[] = {
+        {"camera", &Orvix_SetCameraDlg},
+        {"image", &Orvix_SetImageDlg},
+        {"analog", &Orvix_SetAnalogDlg},
+    };
+    DialogExport open = nullptr;
+    for (const auto& dialog : kDialogs)
+        if (argc == 1 && std::strcmp(argv[0], dialog.name) == 0) open = dialog.open;
+    if (!open) {
+        std::fputs("usage: orvix dialog camera|image|analog\n", stderr);
+        return kExitUsage;
+    }
+    Session session;
+    if (!startWithCamera(session)) return kExitFailed;
+    if (open(session.handle(), 0) != 1) {
+        reportFailure(session.handle(), "opening the dialog");
+        return kExitFailed;
+    }
+    printSettings(session.handle());
+    return kExitOk;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -476,7 +533,8 @@ int main(int argc, char** argv) {
     if (command == "get") return commandGet(argc - 2, argv + 2);
     if (command == "set") return commandSet(argc - 2, argv + 2);
     if (command == "stream") return commandStream(argc - 2, argv + 2);
-    if (command == "snap") return commandSnap(argc - 2, argv + 2);
+    if (command == "snap") return commandSnap(argc - 2, argv + 2, SnapSettings{&checkSnapSettings, &applySnapSettings});
+    if (command == "dialog") return commandDialog(argc - 2, argv + 2);
     std::fprintf(stderr, "orvix: unknown command '%s'\n\n", command.c_str());
     printUsage(stderr);
     return kExitUsage;

@@ -38,8 +38,11 @@ struct SnapOptions {
     std::string out;
 };
 
-bool parseOptions(int argc, char** argv, SnapOptions& options) {
-    for (int i = 0; i < argc; i += 2) {
+// Reads the options up to the first argument that does not start with "--"; its
+// index goes to `settingsStart` (the NAME VALUE pairs begin there).
+bool parseOptions(int argc, char** argv, SnapOptions& options, int& settingsStart) {
+    int i = 0;
+    for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
         if (i + 1 >= argc) return false;
         const char* value = argv[i + 1];
         if (std::strcmp(argv[i], "--color") == 0) {
@@ -59,20 +62,25 @@ bool parseOptions(int argc, char** argv, SnapOptions& options) {
             return false;
         }
     }
+    settingsStart = i;
+    if ((argc - i) % 2 != 0) return false;
     if (options.out.empty()) options.out = std::string("orvix-snap.") + options.format->extension;
     return true;
 }
 
 } // namespace
 
-int commandSnap(int argc, char** argv) {
+int commandSnap(int argc, char** argv, const SnapSettings& settings) {
     SnapOptions options;
-    if (!parseOptions(argc, argv, options)) {
+    int settingsStart = 0;
+    if (!parseOptions(argc, argv, options, settingsStart)) {
         std::fputs("usage: orvix snap [--color 8|16|24|32|48|64] [--format bmp|raw|jpeg|jpeg70|jpeg20|png|tiff] "
-                   "[--out FILE]\n",
+                   "[--out FILE] [NAME VALUE]...\n",
                    stderr);
         return 2;
     }
+    const int settingCount = argc - settingsStart;
+    if (!settings.check(settingCount, argv + settingsStart)) return 2;
     const ORVIX_HANDLE camera = Orvix_Initialize(0);
     if (!camera) return 1;
     std::vector<char> names(10 * 256, '\0');
@@ -85,6 +93,7 @@ int commandSnap(int argc, char** argv) {
     }
     int result = 0;
     if (options.bits != 0 && Orvix_SetColorMode(camera, options.bits) != 1) result = 1;
+    if (result == 0 && !settings.apply(camera, settingCount, argv + settingsStart)) result = 1;
     if (result == 0 && Orvix_SnapShot(camera, nullptr, 0, 1) != 1) {
         std::fprintf(stderr, "orvix: no frame arrived (error %d)\n", Orvix_GetLastError(camera));
         result = 1;

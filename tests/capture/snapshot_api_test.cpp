@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "OrvixSdk_K62DT4.h"
@@ -67,6 +69,33 @@ TEST_F(SnapshotApi, EveryColourModeFillsExactlyStrideTimesHeightAndRefusesOneByt
         EXPECT_EQ(Orvix_GetImage(cam(), buffer.data(), size - 1, 1), 0);
         EXPECT_EQ(errors(), Codes{ERR_MEMORY});
         EXPECT_EQ(Orvix_GetImage(cam(), buffer.data(), size, 1), 1);
+    }
+}
+
+TEST_F(SnapshotApi, ColourSnapshotShowsTheChartBarsInTheirColours) {
+    // The upper part of the chart: eight bars, each a mix of full and no red, green
+    // and blue (gray, yellow, cyan, green, magenta, red, blue, black).
+    struct Bar {
+        bool red, green, blue;
+    };
+    const Bar bars[] = {{true, true, true},  {true, true, false}, {false, true, true}, {false, true, false},
+                        {true, false, true}, {true, false, false}, {false, false, true}, {false, false, false}};
+    ASSERT_EQ(Orvix_SetColorMode(cam(), 24), 1);
+    const int stride = strideOf(1360, 24);
+    std::vector<std::uint8_t> image(static_cast<std::size_t>(stride) * 1024);
+    ASSERT_EQ(Orvix_SnapShot(cam(), image.data(), static_cast<int>(image.size()), 1), 1);
+    const int barWidth = 1360 / 8;
+    for (int i = 0; i < 8; ++i) {
+        SCOPED_TRACE(i);
+        const std::uint8_t* pixel = &image[static_cast<std::size_t>(300) * stride + (i * barWidth + barWidth / 2) * 3];
+        const int blue = pixel[0], green = pixel[1], red = pixel[2];
+        int lowest = 255, highest = 0;
+        for (const auto& [value, lit] : {std::pair{red, bars[i].red}, {green, bars[i].green}, {blue, bars[i].blue}}) {
+            if (lit) lowest = std::min(lowest, value);
+            else highest = std::max(highest, value);
+        }
+        if (bars[i].red || bars[i].green || bars[i].blue) EXPECT_GT(lowest, 2 * highest + 20);
+        else EXPECT_LT(highest, 40);
     }
 }
 

@@ -107,6 +107,28 @@ TEST_F(OrvixTool, SnapSavesOneFrameInTheChosenFormat) {
         EXPECT_EQ(run("0", bad).exitCode, 2) << bad;
 }
 
+TEST_F(OrvixTool, SnapAppliesTheSettingsGivenAfterItsOptions) {
+    const std::string bmp = temporaryPath("orvix-snap") + ".bmp";
+    const ToolRun result = run("0", "snap --color 8 --out '" + bmp + "' CaptureWindow 640x480+8+4 Gamma 120");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("Gamma = 120\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("frame of 640 x 480"), std::string::npos) << result.out;
+    EXPECT_EQ(std::filesystem::file_size(bmp), 14u + 40u + 1024u + 640u * 480u);
+    std::filesystem::remove(bmp);
+    for (const char* bad : {"snap Gamma 999", "snap Gamma", "snap NoSuchSetting 1"})
+        EXPECT_EQ(run("0", bad).exitCode, 2) << bad;
+}
+
+TEST_F(OrvixTool, DialogWithoutDisplayEndsAsCancelledAndPrintsTheSettings) {
+    const ToolRun result = run("0", "dialog image");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("Gamma "), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("CaptureWindow    1360x1024+0+0"), std::string::npos) << result.out;
+    EXPECT_EQ(run("0", "dialog").exitCode, 2);
+    EXPECT_EQ(run("0", "dialog monitor").exitCode, 2);
+    EXPECT_EQ(run("", "dialog camera").exitCode, 1);
+}
+
 TEST_F(OrvixTool, ListNamesCamerasByCountWithTheirSlots) {
     const ToolRun result = run("2,5", "list");
     EXPECT_EQ(result.exitCode, 0) << result.err;
