@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "OrvixSdk_K62DT4.h"
-#include "api_camera.h"
+#include "camera/api_camera.h"
 #include "emulator/scene.h"
 #include "support/test_environment.h"
 
