@@ -5,6 +5,7 @@
 #include "camera/camera.h"
 #include "device/device_link.h"
 #include "device/gain_store.h"
+#include "device/monitor_timing.h"
 #include "dialog_templates.h"
 
 namespace orvix {
@@ -56,14 +57,6 @@ constexpr std::uint8_t kColorProcessing = 0x60;
 constexpr std::uint8_t kCameraClockRegister = 0xA0;
 constexpr std::uint8_t kPreviewModeRegister = 0xA2;
 constexpr std::uint8_t kMonitorWidthRegister = 0x24;
-
-// The register writes that switch the monitor output to 800 x 600 and 1280 x 1024:
-// 0x20, 0x24, 0x26, 0x28, 0x2A, 0x2C, 0x2E, 0x30, 0x32, then 0x20 again.
-constexpr std::uint8_t kMonitorSizeRegisters[10] = {0x20, 0x24, 0x26, 0x28, 0x2A, 0x2C, 0x2E, 0x30, 0x32, 0x20};
-constexpr std::uint16_t kMonitorSizeValues[2][10] = {
-    {0x30, 800, 600, 240, 66, 61, 120, 21, 6, 0x10},
-    {0x430, 1280, 1024, 432, 30, 48, 184, 1, 3, 0x410},
-};
 
 } // namespace
 
@@ -303,8 +296,11 @@ void MonitorControlPage::writeCameraGainAndExposure() {
 }
 
 void MonitorControlPage::writeMonitorSize(int index) {
-    if (index < 0 || index > 1) return;
-    for (int i = 0; i < 10; ++i) write(kMonitorSizeRegisters[i], kMonitorSizeValues[index][i]);
+    // List entries: 800 x 600, then 1280 x 1024.
+    const TimingTable* table = nullptr;
+    if (index == 0) table = monitorTimingFor(800, 600);
+    if (index == 1) table = monitorTimingFor(1280, 1024);
+    if (table) (void)writeMonitorTiming(link_, *table);
 }
 
 void MonitorControlPage::writeCameraClock(int index) {

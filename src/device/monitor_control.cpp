@@ -7,6 +7,7 @@
 
 #include "camera/camera.h"
 #include "device/device_link.h"
+#include "device/monitor_timing.h"
 
 namespace orvix {
 
@@ -34,22 +35,6 @@ constexpr std::uint16_t kPreviewStrobe = 0x0001;
 constexpr std::uint16_t kPreviewLiveBits = 0x0012;   // monitor enabled and live
 constexpr std::uint16_t kPreviewModeBits = 0x0013;   // the bits the setter changes
 constexpr std::uint16_t kPreviewLiveReading = 0x000A;
-
-// The timing registers of one monitor size, written in this order.
-struct TimingWrite {
-    std::uint8_t address;
-    std::uint16_t value;
-};
-using TimingTable = TimingWrite[10];
-
-constexpr TimingTable kTiming800x600 = {
-    {kTimingControl, 0x30}, {0x24, 800}, {0x26, 600}, {0x28, 240}, {0x2A, 66},
-    {0x2C, 61},             {0x2E, 120}, {0x30, 21},  {0x32, 6},   {kTimingControl, 0x10},
-};
-constexpr TimingTable kTiming1280x1024 = {
-    {kTimingControl, 0x430}, {0x24, 1280}, {0x26, 1024}, {0x28, 432}, {0x2A, 30},
-    {0x2C, 48},              {0x2E, 184},  {0x30, 1},    {0x32, 3},   {kTimingControl, 0x410},
-};
 
 void setOk(int* ok, int value) {
     if (ok) *ok = value;
@@ -156,20 +141,41 @@ int Camera::monitorPreviewMode(int* ok) {
 
 // ---- picture size ---------------------------------------------------------------------------
 
+namespace {
+
+constexpr TimingTable kTiming800x600 = {
+    {kTimingControl, 0x30}, {0x24, 800}, {0x26, 600}, {0x28, 240}, {0x2A, 66},
+    {0x2C, 61},             {0x2E, 120}, {0x30, 21},  {0x32, 6},   {kTimingControl, 0x10},
+};
+constexpr TimingTable kTiming1280x1024 = {
+    {kTimingControl, 0x430}, {0x24, 1280}, {0x26, 1024}, {0x28, 432}, {0x2A, 30},
+    {0x2C, 48},              {0x2E, 184},  {0x30, 1},    {0x32, 3},   {kTimingControl, 0x410},
+};
+
+} // namespace
+
+const TimingTable* monitorTimingFor(int width, int height) {
+    if (width == 800 && height == 600) return &kTiming800x600;
+    if (width == 1280 && height == 1024) return &kTiming1280x1024;
+    return nullptr;
+}
+
+bool writeMonitorTiming(DeviceLink& link, const TimingTable& table) {
+    bool allTaken = true;
+    for (const TimingWrite& write : table) {
+        if (!link.writeFpgaRegister(write.address, write.value)) allTaken = false;
+    }
+    return allTaken;
+}
+
+
 int Camera::setMonitorPreviewSize(int width, int height) {
     if (!requireLink()) return 0;
-    const TimingTable* table = nullptr;
-    if (width == 800 && height == 600) table = &kTiming800x600;
-    if (width == 1280 && height == 1024) table = &kTiming1280x1024;
+    const TimingTable* table = monitorTimingFor(width, height);
     if (!table) return errorQueue.push(ERR_PARAMETER), 0;
-    // All ten writes go out even after a failed one, so the timing control register
-    // still receives its closing value; a failed write makes the result 0 (nothing is
-    // queued, as for the gain setters) instead of reporting a size the camera may not have.
-    int result = 1;
-    for (const TimingWrite& write : *table) {
-        if (!link->writeFpgaRegister(write.address, write.value)) result = 0;
-    }
-    return result;
+    // A failed write makes the result 0 (nothing is queued, as for the gain setters)
+    // instead of reporting a size the camera may not have.
+    return writeMonitorTiming(*link, *table) ? 1 : 0;
 }
 
 int Camera::monitorPreviewSize(int* width, int* height) {
