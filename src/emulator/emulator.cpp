@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "api/no_destructor.h"
+#include "platform/no_destructor.h"
 #include "device/driver_protocol.h"
 
 namespace orvix::emulator {
@@ -134,6 +134,7 @@ Emulator& Emulator::instance() {
 Emulator::Emulator() {
     const char* setting = std::getenv(kEmulationVariable);
     if (setting && *setting) configure(std::string_view(setting));
+    platform::installDeviceBackend(this);
 }
 
 bool Emulator::active() const {
@@ -180,7 +181,7 @@ void Emulator::deactivate() {
     faults_ = {};
 }
 
-std::unique_ptr<EmulatedFile> Emulator::open(const char* path, std::uint32_t access, std::uint32_t shareMode,
+std::unique_ptr<platform::DeviceChannel> Emulator::open(const char* path, std::uint32_t access, std::uint32_t shareMode,
                                              std::uint32_t disposition) {
     LogEntry entry;
     entry.kind = RequestKind::Open;

@@ -23,6 +23,7 @@
 
 #include "emulator/emulated_camera.h"
 #include "emulator/emulation_config.h"
+#include "platform/device_file.h"
 
 namespace orvix {
 template <typename T>
@@ -60,15 +61,15 @@ struct LogEntry {
 class Emulator;
 
 // One open device file.
-class EmulatedFile {
+class EmulatedFile final : public platform::DeviceChannel {
 public:
     EmulatedFile(Emulator& emulator, int slot, std::shared_ptr<EmulatedCamera> camera);
-    ~EmulatedFile(); // logs the close
+    ~EmulatedFile() override; // logs the close
     EmulatedFile(const EmulatedFile&) = delete;
     EmulatedFile& operator=(const EmulatedFile&) = delete;
 
     bool ioControl(std::uint32_t code, const void* input, std::uint32_t inputLength, void* output,
-                   std::uint32_t outputLength, std::uint32_t* bytesReturned);
+                   std::uint32_t outputLength, std::uint32_t* bytesReturned) override;
 
 private:
     Emulator& emulator_;
@@ -76,16 +77,18 @@ private:
     const std::shared_ptr<EmulatedCamera> camera_;
 };
 
-class Emulator {
+class Emulator final : public platform::DeviceBackend {
 public:
-    static Emulator& instance(); // never destroyed
+    // The process's emulator, never destroyed. Made on first use, when it reads the
+    // variable and installs itself as the device backend.
+    static Emulator& instance();
 
     // ---- driver side -------------------------------------------------------------
-    bool active() const;
+    bool active() const override;
     // Opens a device name; nothing when it names no attached camera (or the open is
     // made to fail).
-    std::unique_ptr<EmulatedFile> open(const char* path, std::uint32_t access, std::uint32_t shareMode,
-                                       std::uint32_t disposition);
+    std::unique_ptr<platform::DeviceChannel> open(const char* path, std::uint32_t access, std::uint32_t shareMode,
+                                                  std::uint32_t disposition) override;
 
     // ---- test interface ------------------------------------------------------------
     // Activates the emulator with these cameras, all at power-on state (serial ROMs

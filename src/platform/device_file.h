@@ -3,15 +3,41 @@
 // requests on it, close it.
 //
 // Windows: CreateFileA / DeviceIoControl (synchronous, no OVERLAPPED) / CloseHandle.
-// While the camera emulator is active (ORVIX_K62DT4_EMULATE set, or configured by a
-// test), every device name goes to the emulator instead and the real driver is not
-// tried: names of slots that are not emulated fail to open.
-// Linux has no driver for the camera, so only emulated devices open.
+// While an installed device backend (the camera emulator) is active, every device
+// name goes to it instead and the real driver is not tried: names the backend does
+// not serve fail to open. Linux has no driver for the camera, so only a backend's
+// devices open there.
 
 #include <cstdint>
 #include <memory>
 
 namespace orvix::platform {
+
+// One open file of a device backend.
+class DeviceChannel {
+public:
+    virtual ~DeviceChannel() = default;
+    virtual bool ioControl(std::uint32_t code, const void* input, std::uint32_t inputLength, void* output,
+                           std::uint32_t outputLength, std::uint32_t* bytesReturned) = 0;
+};
+
+// Serves device names in place of the operating system's driver while it is active.
+class DeviceBackend {
+public:
+    virtual bool active() const = 0;
+    // The opened file, or null when the backend does not serve the name.
+    virtual std::unique_ptr<DeviceChannel> open(const char* path, std::uint32_t access, std::uint32_t shareMode,
+                                                std::uint32_t disposition) = 0;
+
+protected:
+    ~DeviceBackend() = default;
+};
+
+// Installs the process's device backend (null removes it). The backend must live
+// until the process ends.
+void installDeviceBackend(DeviceBackend* backend);
+// The installed backend when it is active, else null.
+DeviceBackend* activeDeviceBackend();
 
 class DeviceFile {
 public:

@@ -1,12 +1,11 @@
 #include "platform/device_file.h"
 
-#include "emulator/emulator.h"
 
 namespace orvix::platform {
 
-// No driver exists here: only the emulator's devices open.
+// No driver exists here: only a device backend's files open.
 struct DeviceFile::Impl {
-    std::unique_ptr<emulator::EmulatedFile> emulated;
+    std::unique_ptr<DeviceChannel> channel;
 };
 
 DeviceFile::DeviceFile() = default;
@@ -17,10 +16,10 @@ DeviceFile& DeviceFile::operator=(DeviceFile&&) noexcept = default;
 DeviceFile DeviceFile::open(const char* path, std::uint32_t access, std::uint32_t shareMode,
                             std::uint32_t disposition) {
     DeviceFile file;
-    emulator::Emulator& emulator = emulator::Emulator::instance();
-    if (!emulator.active()) return file;
-    auto emulated = emulator.open(path, access, shareMode, disposition);
-    if (emulated) file.impl_ = std::make_unique<Impl>(Impl{std::move(emulated)});
+    DeviceBackend* backend = activeDeviceBackend();
+    if (!backend) return file;
+    auto channel = backend->open(path, access, shareMode, disposition);
+    if (channel) file.impl_ = std::make_unique<Impl>(Impl{std::move(channel)});
     return file;
 }
 
@@ -32,7 +31,7 @@ bool DeviceFile::ioControl(std::uint32_t code, const void* input, std::uint32_t 
         if (bytesReturned) *bytesReturned = 0;
         return false;
     }
-    return impl_->emulated->ioControl(code, input, inputLength, output, outputLength, bytesReturned);
+    return impl_->channel->ioControl(code, input, inputLength, output, outputLength, bytesReturned);
 }
 
 void DeviceFile::close() { impl_.reset(); }

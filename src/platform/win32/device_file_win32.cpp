@@ -2,15 +2,13 @@
 
 #include <windows.h>
 
-#include "emulator/emulator.h"
-
 namespace orvix::platform {
 
-// Either a file of the real driver or one of the emulator's; while the emulator is
-// active the real driver is never asked.
+// Either a file of the real driver or one of the device backend's; while a backend
+// is active the real driver is never asked.
 struct DeviceFile::Impl {
     HANDLE native = nullptr;
-    std::unique_ptr<emulator::EmulatedFile> emulated;
+    std::unique_ptr<DeviceChannel> channel;
 
     ~Impl() {
         if (native) CloseHandle(native);
@@ -25,12 +23,11 @@ DeviceFile& DeviceFile::operator=(DeviceFile&&) noexcept = default;
 DeviceFile DeviceFile::open(const char* path, std::uint32_t access, std::uint32_t shareMode,
                             std::uint32_t disposition) {
     DeviceFile file;
-    emulator::Emulator& emulator = emulator::Emulator::instance();
-    if (emulator.active()) {
-        auto emulated = emulator.open(path, access, shareMode, disposition);
-        if (emulated) {
+    if (DeviceBackend* backend = activeDeviceBackend()) {
+        auto channel = backend->open(path, access, shareMode, disposition);
+        if (channel) {
             file.impl_ = std::make_unique<Impl>();
-            file.impl_->emulated = std::move(emulated);
+            file.impl_->channel = std::move(channel);
         }
         return file;
     }
@@ -47,8 +44,8 @@ bool DeviceFile::ioControl(std::uint32_t code, const void* input, std::uint32_t 
                            std::uint32_t outputLength, std::uint32_t* bytesReturned) {
     if (bytesReturned) *bytesReturned = 0;
     if (!impl_) return false;
-    if (impl_->emulated)
-        return impl_->emulated->ioControl(code, input, inputLength, output, outputLength, bytesReturned);
+    if (impl_->channel)
+        return impl_->channel->ioControl(code, input, inputLength, output, outputLength, bytesReturned);
     DWORD returned = 0;
     const BOOL ok = DeviceIoControl(impl_->native, code, const_cast<void*>(input), inputLength, output, outputLength,
                                     &returned, nullptr);
