@@ -11,10 +11,10 @@
 #include <random>
 #include <vector>
 
-#include "camera/camera.h"
-#include "capture/processor.h"
-#include "capture/processor_info.h"
-#include "capture/surface.h"
+#include "imaging/frame_pipeline.h"
+#include "imaging/processor.h"
+#include "imaging/processor_info.h"
+#include "imaging/surface.h"
 #include "imaging/demosaic.h"
 #include "imaging/demosaic_internal.h"
 #include "imaging/filter_kernels.h"
@@ -320,25 +320,26 @@ void BM_ColourPipeline24(benchmark::State& state) {
 }
 BENCHMARK(BM_ColourPipeline24)->Unit(benchmark::kMillisecond);
 
-// The whole filter section of a Camera, per colour type, as a captured frame goes
+// The whole filter section of a camera's pipeline, per colour type, as a captured frame goes
 // through it: demosaic (kernel chosen for this processor) or the mono frame itself,
 // then gamma 120, contrast 20, sharpness 5 (with its copy into workSurface) and
 // brightness 10. With a hue argument the hue and saturation step runs as well.
 void filterSectionBench(benchmark::State& state, std::int32_t type, std::int32_t hue) {
-    Camera camera;
-    detectProcessor(&camera.cpuInfo);
-    camera.colorType = type;
-    const int rawBits = camera.isWordTransfer() ? 16 : 8;
-    std::unique_ptr<Surface>* outputs[] = {&camera.surface8,  &camera.surface16, &camera.surface24,
-                                           &camera.surface32, &camera.surface48, &camera.surface64};
-    (rawBits == 8 ? camera.surface8 : camera.surface16) = std::make_unique<Surface>();
-    *outputs[type] = std::make_unique<Surface>();
-    camera.rawSurface()->create(kWidth, kHeight, static_cast<std::uint16_t>(rawBits));
-    camera.outputSurface()->create(kWidth, kHeight, static_cast<std::uint16_t>(Camera::bitsPerPixelOfColorType(type)));
-    camera.workSurface = std::make_unique<Surface>();
-    camera.workSurface->createLike(camera.outputSurface());
+    ProcessorInfo cpu{};
+    detectProcessor(&cpu);
+    FramePipeline pipeline(cpu);
+    static constexpr std::uint16_t kOutputBits[] = {8, 16, 24, 32, 48, 64};
+    const int rawBits = type == 1 || type >= 4 ? 16 : 8;
+    Surface rawSurface;
+    Surface outputSurface;
+    Surface work;
+    rawSurface.create(kWidth, kHeight, static_cast<std::uint16_t>(rawBits));
+    const bool inPlace = type <= 1;
+    if (!inPlace) outputSurface.create(kWidth, kHeight, kOutputBits[type]);
+    Surface& output = inPlace ? rawSurface : outputSurface;
+    work.createLike(&output);
+    const FrameSurfaces surfaces{&rawSurface, &output, nullptr, &work};
     const Image raw = rawFrame(rawBits);
-    Surface& rawSurface = *camera.rawSurface();
     auto loadRaw = [&] {
         for (std::int32_t y = 0; y < kHeight; ++y) {
             std::memcpy(rawSurface.bits() + static_cast<std::size_t>(y) * rawSurface.stride(),
@@ -346,7 +347,7 @@ void filterSectionBench(benchmark::State& state, std::int32_t type, std::int32_t
         }
     };
     loadRaw();
-    FilterSettings& f = camera.filter;
+    FilterSettings f;
     f.bayerMode = 3;
     f.bayerGainRed = 130;
     f.bayerGainGreen = 100;
@@ -357,7 +358,6 @@ void filterSectionBench(benchmark::State& state, std::int32_t type, std::int32_t
     f.brightness = 10;
     f.hue = hue;
     f.saturation = hue != 0 ? 20 : 0;
-    const bool inPlace = camera.rawSurface() == camera.outputSurface();
     for (auto _ : state) {
         if (inPlace) {
             // Mono types filter the raw frame itself: start every frame from the same one.
@@ -365,8 +365,8 @@ void filterSectionBench(benchmark::State& state, std::int32_t type, std::int32_t
             loadRaw();
             state.ResumeTiming();
         }
-        camera.applyFilterSection();
-        benchmark::DoNotOptimize(camera.outputSurface()->bits());
+        (void)pipeline.applyFilterSection(type, surfaces, f);
+        benchmark::DoNotOptimize(output.bits());
         benchmark::ClobberMemory();
     }
     countPixels(state);

@@ -1,134 +1,58 @@
-// The frame pipeline: automatic exposure on the raw frame, then the filter section
-// (imaging/filter_section.cpp) into the colour type's output image.
-//
-// Automatic exposure meters five small regions of the raw frame (near the four
-// corners and at the centre), turns their mean levels into a correction factor and,
-// when the factor or the frame timing calls for it, scales the global gain or the
-// exposure for the frames that follow.
-
-#include "capture/frame_pipeline.h"
+// The Camera's side of the frame pipeline: the frame's Surfaces and settings go to
+// the pipeline, and what it measured comes back into the live settings: the
+// white-balance and gray site gains, and an exposure correction, which reaches the
+// camera at once and shows in an open analog gain dialog.
 
 #include <mutex>
 
 #include "camera/camera.h"
-#include "capture/surface.h"
-#include "device/analog_gain_dialog.h"
+#include "camera/dialog_runs.h"
 #include "device/device_link.h"
-#include "imaging/pixel_kernels.h"
-#include "platform/clock.h"
+#include "imaging/surface.h"
 
 namespace orvix {
 
-namespace autoexposure {
-
 namespace {
-
-std::mutex clockMutex;
-bool clockStarted = false;
-std::uint32_t lastStepTime = 0;
 
 constexpr std::int32_t kAutoIrisExposure = 1;
 constexpr std::int32_t kAutoIrisGain = 2;
 
-// A fraction of a length, truncated toward zero.
-std::int32_t part(double fraction, std::int32_t length) { return static_cast<std::int32_t>(fraction * length); }
-
-KernelRect region(double left, double top, double right, double bottom, std::int32_t width, std::int32_t height) {
-    return KernelRect{part(left, width), part(top, height), part(right, width), part(bottom, height)};
-}
-
 } // namespace
 
-std::array<KernelRect, kRegionCount> meteringRegions(std::int32_t width, std::int32_t height) {
-    return {region(0.1, 0.1, 0.2, 0.2, width, height), region(0.1, 0.8, 0.2, 0.9, width, height),
-            region(0.45, 0.45, 0.55, 0.55, width, height), region(0.8, 0.1, 0.9, 0.2, width, height),
-            region(0.8, 0.8, 0.9, 0.9, width, height)};
-}
-
-double correctionFactor(const Means& means) {
-    double f = 1.0;
-    const std::int32_t first = means[0];
-    if (first > 200)
-        f = 0.85;
-    else if (first > 160)
-        f = 0.9;
-    else if (first < 50)
-        f = 1.1;
-    else if (first < 100)
-        f = 1.05;
-    for (int i = 1; i < kRegionCount; ++i) {
-        const std::int32_t mean = means[i];
-        if (mean > 200)
-            f -= 0.15;
-        else if (mean > 160)
-            f -= 0.1;
-        else if (mean < 50)
-            f += 0.1;
-        else if (mean < 100)
-            f += 0.05;
-    }
-    return f;
-}
-
-Decision decide(double factor, std::uint32_t elapsedMs) {
-    Decision d{factor, factor <= 0.6 || factor >= 1.2};
-    if (elapsedMs > 200) {
-        d.factor = 0.95;
-        d.change = true;
-    } else if (elapsedMs > 150 && d.factor >= 1.2) {
-        d.factor = 1.05;
-        d.change = true;
-    }
-    if (elapsedMs > 160 && elapsedMs < 210 && d.factor >= 1.0) d.change = false;
-    return d;
-}
-
-std::uint32_t elapsedSinceLastStep(std::uint32_t now) {
-    std::lock_guard<std::mutex> lock(clockMutex);
-    if (!clockStarted) {
-        clockStarted = true;
-        lastStepTime = now;
-    }
-    const std::uint32_t elapsed = now - lastStepTime;
-    lastStepTime = now;
-    return elapsed;
-}
-
-void resetClockForTesting() {
-    std::lock_guard<std::mutex> lock(clockMutex);
-    clockStarted = false;
-    lastStepTime = 0;
-}
-
-} // namespace autoexposure
-
 void Camera::processFrame() {
-    (void)autoExposure(rawSurface());
-    applyFilterSection();
-}
-
-bool Camera::autoExposure(Surface* raw) {
-    using namespace autoexposure;
-    if (!raw || raw->isEmpty() || !link) return false;
-    std::int32_t mode = 0;
+    FrameSettings settings;
     {
         std::lock_guard<std::mutex> lock(settingsMutex);
-        mode = gains.autoIris;
+        settings.filter = filter;
+        settings.autoIris = gains.autoIris;
     }
-    if (mode != kAutoIrisExposure && mode != kAutoIrisGain) return false;
+    FrameSurfaces surfaces;
+    surfaces.raw = rawSurface();
+    surfaces.output = outputSurface();
+    surfaces.luminance = surface24.get();
+    surfaces.work = workSurface.get();
+    if (!pipeline) return;
+    const FrameMeasurements measured = pipeline->process(colorType, surfaces, settings);
+    storeMeasurements(measured, settings.autoIris);
+}
 
-    const PixelKernel meter = raw->bitsPerPixel() == 16 ? meanLevel16 : meanLevel8;
-    Means means{};
-    const auto regions = meteringRegions(raw->width(), raw->height());
-    for (int i = 0; i < kRegionCount; ++i)
-        means[i] = raw->blit(meter, raw, &regions[i], regions[i].left, regions[i].top, nullptr, 0);
+void Camera::storeMeasurements(const FrameMeasurements& measured, std::int32_t autoIris) {
+    if (measured.whiteBalanceMeasured || measured.grayGainsMeasured) {
+        {
+            std::lock_guard<std::mutex> lock(settingsMutex);
+            if (measured.whiteBalanceMeasured) filter.storeWhiteBalance(measured.whiteBalance);
+            if (measured.grayGainsMeasured) storeMeasuredGrayGains(filter, measured.grayGains);
+        }
+        reloadImageFilterDialog(*this);
+    }
+    if (measured.exposureMetered && measured.exposure.change) applyExposureCorrection(autoIris, measured.exposure.factor);
+}
 
-    const Decision d = decide(correctionFactor(means), elapsedSinceLastStep(platform::multimediaTime()));
-    if (!d.change) return true;
-
-    if (mode == kAutoIrisGain) {
-        std::int32_t v = static_cast<std::int32_t>(d.factor * link->globalGain());
-        if (d.factor > 1.0 && v <= 4) v = 4;
+void Camera::applyExposureCorrection(std::int32_t autoIris, double factor) {
+    if (!link) return;
+    if (autoIris == kAutoIrisGain) {
+        std::int32_t v = static_cast<std::int32_t>(factor * link->globalGain());
+        if (factor > 1.0 && v <= 4) v = 4;
         if (v < DeviceLink::globalGainMin()) v = DeviceLink::globalGainMin();
         if (v >= DeviceLink::globalGainMax()) v = DeviceLink::globalGainMax();
         (void)link->setGlobalGain(v);
@@ -141,9 +65,9 @@ bool Camera::autoExposure(Surface* raw) {
             gains.colorGainGreen2 = v;
         }
         showGlobalGainInDialog(*this, v);
-    } else {
-        std::int32_t v = static_cast<std::uint16_t>(static_cast<std::int32_t>(d.factor * link->exposure()));
-        if (d.factor > 1.0 && v <= 4)
+    } else if (autoIris == kAutoIrisExposure) {
+        std::int32_t v = static_cast<std::uint16_t>(static_cast<std::int32_t>(factor * link->exposure()));
+        if (factor > 1.0 && v <= 4)
             v = 4;
         else if (v == 0)
             v = 1;
@@ -154,7 +78,6 @@ bool Camera::autoExposure(Surface* raw) {
         }
         showExposureInDialog(*this, v);
     }
-    return true;
 }
 
 } // namespace orvix

@@ -1,12 +1,17 @@
 #pragma once
-// The arithmetic of automatic exposure, apart from the Camera so it can be checked on
-// its own: the five metering rectangles, the correction factor from their mean
-// levels, the timing rules, and the process-wide time of the last step.
+// The arithmetic of automatic exposure: the five metering rectangles of a raw frame,
+// the correction factor from their mean levels, the timing rules, and the
+// process-wide time of the last step. Applying a correction to the camera is the
+// caller's.
 
 #include <array>
 #include <cstdint>
 
 #include "imaging/kernel_types.h"
+
+namespace orvix {
+class Surface;
+}
 
 namespace orvix::autoexposure {
 
@@ -15,6 +20,9 @@ using Means = std::array<std::int32_t, kRegionCount>;
 
 // The metering rectangles A..E of a width x height image, in blit coordinates.
 std::array<KernelRect, kRegionCount> meteringRegions(std::int32_t width, std::int32_t height);
+
+// The mean levels (0..255) of the five regions of an 8- or 16-bit raw frame.
+Means meter(Surface& raw);
 
 // The correction factor of five mean levels (0..255), in the order A..E.
 double correctionFactor(const Means& means);

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "camera/camera.h"
-#include "capture/frame_pipeline.h"
-#include "capture/surface.h"
+#include "imaging/frame_pipeline.h"
+#include "imaging/surface.h"
 #include "device/device_link.h"
 #include "device/emulated_cameras.h"
 #include "imaging/pixel_kernels.h"
@@ -56,10 +56,16 @@ protected:
         return raw;
     }
 
-    // One metering step `ms` after the previous one.
-    bool step(const Surface& raw, std::uint32_t ms) {
+    // One metering step `ms` after the previous one, its correction applied as the
+    // capture engine applies it. True when the frame was metered.
+    bool step(Surface* raw, std::uint32_t ms) {
         testNow.fetch_add(ms);
-        return camera_->autoExposure(const_cast<Surface*>(&raw));
+        FrameSettings settings;
+        settings.autoIris = camera_->getAutoIris(nullptr);
+        FramePipeline pipeline{ProcessorInfo{}};
+        const FrameMeasurements measured = pipeline.process(2, FrameSurfaces{raw, nullptr, nullptr, nullptr}, settings);
+        camera_->storeMeasurements(measured, settings.autoIris);
+        return measured.exposureMetered;
     }
 
     void setMode(int mode, int gain, int exposure) {
@@ -105,23 +111,23 @@ TEST_F(AutoExposure, BrightFramesQuarterTheExposure) {
     const auto bright = frameAt(230);
     // The first step in the process sees no elapsed time. 0.85 - 4 x 0.15, subtracted
     // in double precision, lies just below 0.25: 400 becomes 99, not 100.
-    EXPECT_TRUE(step(*bright, 0));
+    EXPECT_TRUE(step(&*bright, 0));
     EXPECT_EQ(camera_->link->exposure(), 99);
     EXPECT_EQ(camera_->gains.exposure, 99);
-    EXPECT_TRUE(step(*frameAt(230, 16), 100)); // the same level as 10-bit samples
+    EXPECT_TRUE(step(&*frameAt(230, 16), 100)); // the same level as 10-bit samples
     EXPECT_EQ(camera_->link->exposure(), 24);
 }
 
 TEST_F(AutoExposure, MidLevelFramesChangeNothing) {
     setMode(1, 40, 400);
-    EXPECT_TRUE(step(*frameAt(120), 0));
-    EXPECT_TRUE(step(*frameAt(120), 100));
+    EXPECT_TRUE(step(&*frameAt(120), 0));
+    EXPECT_TRUE(step(&*frameAt(120), 100));
     EXPECT_EQ(camera_->link->exposure(), 400);
 }
 
 TEST_F(AutoExposure, GainModeRaisesASmallGainToFourAndSetsEveryColourGain) {
     setMode(2, 2, 400);
-    EXPECT_TRUE(step(*frameAt(80), 0));
+    EXPECT_TRUE(step(&*frameAt(80), 0));
     EXPECT_EQ(camera_->link->globalGain(), 4);
     EXPECT_EQ(camera_->gains.globalGain, 4);
     EXPECT_EQ(camera_->gains.colorGainRed, 4);
@@ -133,17 +139,18 @@ TEST_F(AutoExposure, GainModeRaisesASmallGainToFourAndSetsEveryColourGain) {
 
 TEST_F(AutoExposure, DarkFramesAtIntervalsThatSuppressRaisingChangeNothing) {
     setMode(1, 40, 400);
-    EXPECT_TRUE(step(*frameAt(120), 0));
-    EXPECT_TRUE(step(*frameAt(80), 180));
+    EXPECT_TRUE(step(&*frameAt(120), 0));
+    EXPECT_TRUE(step(&*frameAt(80), 180));
     EXPECT_EQ(camera_->link->exposure(), 400);
-    EXPECT_TRUE(step(*frameAt(120), 250)); // slow frames always step down by 5 %
+    EXPECT_TRUE(step(&*frameAt(120), 250)); // slow frames always step down by 5 %
     EXPECT_EQ(camera_->link->exposure(), 380);
 }
 
 TEST_F(AutoExposure, OffOrWithoutAFrameDoesNothing) {
     setMode(0, 40, 400);
-    EXPECT_FALSE(step(*frameAt(230), 0));
-    EXPECT_FALSE(camera_->autoExposure(nullptr));
+    EXPECT_FALSE(step(&*frameAt(230), 0));
+    ASSERT_EQ(camera_->setAutoIris(1), 1);
+    EXPECT_FALSE(step(nullptr, 0));
     EXPECT_EQ(camera_->link->exposure(), 400);
 }
 

@@ -9,39 +9,66 @@
 #include <random>
 #include <vector>
 
-#include "camera/camera.h"
-#include "capture/processor.h"
-#include "capture/surface.h"
+#include "imaging/processor.h"
+#include "imaging/surface.h"
 #include "emulator/scene.h"
 #include "imaging/demosaic.h"
+#include "imaging/frame_pipeline.h"
 #include "imaging/filter_kernels.h"
 #include "imaging/hue_saturation.h"
 
 namespace orvix {
 namespace {
 
-// A Camera whose Surfaces are made as capture start makes them for `type`.
-std::unique_ptr<Camera> cameraFor(std::int32_t type, std::int32_t width, std::int32_t height) {
-    auto camera = std::make_unique<Camera>();
-    detectProcessor(&camera->cpuInfo);
-    camera->colorType = type;
-    for (auto* s : {&camera->surface8, &camera->surface16, &camera->surface24, &camera->surface32, &camera->surface48,
-                    &camera->surface64, &camera->workSurface, &camera->displaySurface}) {
-        *s = std::make_unique<Surface>();
+// The Surfaces capture start makes for `type`, a pipeline, and the live filter
+// settings that a camera keeps and stores each frame's measurements in.
+struct FrameRig {
+    FrameRig(std::int32_t colorType, std::int32_t width, std::int32_t height, const ProcessorInfo& cpu)
+        : type(colorType), pipeline(cpu) {
+        if (type <= 3) surface8.create(width, height, 8);
+        if (type == 1 || type >= 4) surface16.create(width, height, 16);
+        if (type != 1) surface24.create(width, height, 24);
+        if (type == 3) surface32.create(width, height, 32);
+        if (type == 4) surface48.create(width, height, 48);
+        if (type == 5) surface64.create(width, height, 64);
+        work.createLike(&output());
+        filter.bayerGainRed = filter.bayerGainGreen = filter.bayerGainBlue = 100;
+        filter.gamma = 100;
+        filter.bayerMode = 3;
+        filter.grayGainR = filter.grayGainG1 = filter.grayGainG2 = filter.grayGainB = 128;
     }
-    if (type <= 3) camera->surface8->create(width, height, 8);
-    if (type == 1 || type >= 4) camera->surface16->create(width, height, 16);
-    if (type != 1) camera->surface24->create(width, height, 24);
-    if (type == 3) camera->surface32->create(width, height, 32);
-    if (type == 4) camera->surface48->create(width, height, 48);
-    if (type == 5) camera->surface64->create(width, height, 64);
-    camera->workSurface->createLike(camera->outputSurface());
-    FilterSettings& f = camera->filter;
-    f.bayerGainRed = f.bayerGainGreen = f.bayerGainBlue = 100;
-    f.gamma = 100;
-    f.bayerMode = 3;
-    f.grayGainR = f.grayGainG1 = f.grayGainG2 = f.grayGainB = 128;
-    return camera;
+
+    Surface& raw() { return type == 1 || type >= 4 ? surface16 : surface8; }
+    Surface& output() {
+        Surface* outputs[] = {&surface8, &surface16, &surface24, &surface32, &surface48, &surface64};
+        return *outputs[type];
+    }
+    FrameSurfaces surfaces() { return FrameSurfaces{&raw(), &output(), &surface24, &work}; }
+
+    // One frame through the filter section; its measurements stored as a camera
+    // stores them.
+    FrameMeasurements run() {
+        const FrameMeasurements measured = pipeline.applyFilterSection(type, surfaces(), filter);
+        if (measured.whiteBalanceMeasured) filter.storeWhiteBalance(measured.whiteBalance);
+        if (measured.grayGainsMeasured) storeMeasuredGrayGains(filter, measured.grayGains);
+        return measured;
+    }
+
+    std::int32_t type;
+    Surface surface8, surface16, surface24, surface32, surface48, surface64, work;
+    FramePipeline pipeline;
+    FilterSettings filter;
+};
+
+ProcessorInfo detectedProcessor() {
+    ProcessorInfo cpu{};
+    detectProcessor(&cpu);
+    return cpu;
+}
+
+std::unique_ptr<FrameRig> cameraFor(std::int32_t type, std::int32_t width, std::int32_t height,
+                                    const ProcessorInfo& cpu = detectedProcessor()) {
+    return std::make_unique<FrameRig>(type, width, height, cpu);
 }
 
 std::int32_t sampleAt(const Surface& s, std::int32_t x, std::int32_t y, int channel = 0) {
@@ -98,11 +125,10 @@ TEST(FilterSection, ChartBarsComeOutInTheirColoursForEveryColourType) {
     for (const bool plainKernels : {false, true})
     for (std::int32_t type = 2; type <= 5; ++type) {
         SCOPED_TRACE(type);
-        auto camera = cameraFor(type, emulator::kSceneWidth, 48);
-        if (plainKernels) camera->cpuInfo = ProcessorInfo{};
-        fillChart(*camera->rawSurface(), 300);
-        camera->applyFilterSection();
-        const Surface& out = *camera->outputSurface();
+        auto camera = cameraFor(type, emulator::kSceneWidth, 48, plainKernels ? ProcessorInfo{} : detectedProcessor());
+        fillChart(camera->raw(), 300);
+        camera->run();
+        const Surface& out = camera->output();
         const std::int32_t high = type <= 3 ? 187 : 750;
         const std::int32_t low = type <= 3 ? 18 : 75;
         for (int bar = 0; bar < 8; ++bar) {
@@ -119,45 +145,45 @@ TEST(FilterSection, ChartBarsComeOutInTheirColoursForEveryColourType) {
 
 TEST(FilterSection, OneShotWhiteBalanceStoresItsGainsAndBalancesTheSameFrame) {
     auto camera = cameraFor(2, 40, 20);
-    fillSites(*camera->surface8, 3, 100, 50, 200);
+    fillSites(camera->surface8, 3, 100, 50, 200);
     camera->filter.bayerGainAuto = camera->filter.bayerGainOnce1 = camera->filter.bayerGainOnce2 = 1;
-    camera->applyFilterSection();
+    camera->run();
     EXPECT_EQ(camera->filter.bayerGainBlue, 200);
     EXPECT_EQ(camera->filter.bayerGainGreen, 100);
     EXPECT_EQ(camera->filter.bayerGainRed, 50);
     EXPECT_EQ(camera->filter.bayerGainAuto, 0);
     EXPECT_EQ(camera->filter.bayerGainOnce1 + camera->filter.bayerGainOnce2, 0);
-    for (int c = 0; c < 3; ++c) EXPECT_EQ(sampleAt(*camera->surface24, 20, 10, c), 100);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(sampleAt(camera->surface24, 20, 10, c), 100);
 
     // The measurement is over: the next frame keeps the stored gains.
-    fillSites(*camera->surface8, 3, 100, 100, 100);
-    camera->applyFilterSection();
+    fillSites(camera->surface8, 3, 100, 100, 100);
+    camera->run();
     EXPECT_EQ(camera->filter.bayerGainBlue, 200);
-    EXPECT_EQ(sampleAt(*camera->surface24, 20, 10, 0), 200);
-    EXPECT_EQ(sampleAt(*camera->surface24, 20, 10, 2), 50);
+    EXPECT_EQ(sampleAt(camera->surface24, 20, 10, 0), 200);
+    EXPECT_EQ(sampleAt(camera->surface24, 20, 10, 2), 50);
 
     // Every-frame measurement on a 16-bit frame; a ratio above 4 stores 400.
     auto deep = cameraFor(4, 40, 20);
-    fillSites(*deep->surface16, 3, 1000, 200, 100);
+    fillSites(deep->surface16, 3, 1000, 200, 100);
     deep->filter.bayerGainAuto = 1;
-    deep->applyFilterSection();
+    deep->run();
     EXPECT_EQ(deep->filter.bayerGainBlue, 400);
     EXPECT_EQ(deep->filter.bayerGainRed, 400);
     EXPECT_EQ(deep->filter.bayerGainAuto, 1);
-    EXPECT_EQ(sampleAt(*deep->surface48, 20, 10, 0), 800);
-    EXPECT_EQ(sampleAt(*deep->surface48, 20, 10, 2), 400);
+    EXPECT_EQ(sampleAt(deep->surface48, 20, 10, 0), 800);
+    EXPECT_EQ(sampleAt(deep->surface48, 20, 10, 2), 400);
 }
 
 TEST(FilterSection, GrayModeOneMeasuresWhenAskedAndCorrectsTheSameFrame) {
     auto camera = cameraFor(0, 16, 8);
-    Surface& frame = *camera->surface8;
+    Surface& frame = camera->surface8;
     camera->filter.bayerMode = 0;
     camera->filter.grayMode = 1;
     camera->filter.grayGainAuto = 1;
     camera->filter.grayOffsetB = 7; // offsets alone never start the step
     fillSites(frame, 0, 100, 50, 60); // G1 and G2 100, R sites (0,1) 50, B sites (1,0) 60
     setSample(frame, 1, 0, 255);      // saturated samples count nowhere
-    camera->applyFilterSection();
+    camera->run();
     EXPECT_EQ(camera->filter.grayGainR, 256);
     EXPECT_EQ(camera->filter.grayGainB, 213);
     EXPECT_EQ(camera->filter.grayGainG2, 128);
@@ -169,7 +195,7 @@ TEST(FilterSection, GrayModeOneMeasuresWhenAskedAndCorrectsTheSameFrame) {
     // Every frame (counter negative): it keeps measuring and counting down.
     camera->filter.grayGainAuto = -1;
     fillSites(frame, 0, 100, 25, 100);
-    camera->applyFilterSection();
+    camera->run();
     EXPECT_EQ(camera->filter.grayGainR, 512);
     EXPECT_EQ(camera->filter.grayGainAuto, -2);
 
@@ -177,31 +203,31 @@ TEST(FilterSection, GrayModeOneMeasuresWhenAskedAndCorrectsTheSameFrame) {
     auto plain = cameraFor(0, 16, 8);
     plain->filter.grayMode = 1;
     plain->filter.grayOffsetG1 = plain->filter.grayOffsetR = 40;
-    fillSites(*plain->surface8, 3, 90, 30, 60);
-    plain->applyFilterSection();
-    EXPECT_EQ(sampleAt(*plain->surface8, 5, 5), 90);
-    EXPECT_EQ(sampleAt(*plain->surface8, 4, 5), 30);
+    fillSites(plain->surface8, 3, 90, 30, 60);
+    plain->run();
+    EXPECT_EQ(sampleAt(plain->surface8, 5, 5), 90);
+    EXPECT_EQ(sampleAt(plain->surface8, 4, 5), 30);
 }
 
 TEST(FilterSection, GrayModeTwoShowsTheLuminanceOfTheDemosaicedFrame) {
     auto camera = cameraFor(0, 24, 12);
     camera->filter.bayerMode = 0;
     camera->filter.grayMode = 2;
-    fillSites(*camera->surface8, 0, 100, 50, 200);
-    camera->applyFilterSection();
-    EXPECT_EQ(sampleAt(*camera->surface24, 10, 6, 2), 200);
+    fillSites(camera->surface8, 0, 100, 50, 200);
+    camera->run();
+    EXPECT_EQ(sampleAt(camera->surface24, 10, 6, 2), 200);
     // (59 G + 30 R + 11 B) / 100 of (50, 100, 200).
-    for (std::int32_t x = 2; x < 22; ++x) EXPECT_EQ(sampleAt(*camera->surface8, x, 6), 124);
-    EXPECT_EQ(sampleAt(*camera->surface8, 0, 6), 0) << "the uninterpolated border";
+    for (std::int32_t x = 2; x < 22; ++x) EXPECT_EQ(sampleAt(camera->surface8, x, 6), 124);
+    EXPECT_EQ(sampleAt(camera->surface8, 0, 6), 0) << "the uninterpolated border";
 }
 
 // The steps as the section runs them, done by hand on a copy of the output.
-std::vector<std::uint8_t> expectedChain(Camera& camera, const FilterSettings& f) {
-    Surface& out = *camera.outputSurface();
+std::vector<std::uint8_t> expectedChain(FrameRig& camera, const FilterSettings& f) {
+    Surface& out = camera.output();
     Surface copy;
     copy.createLike(&out);
     std::memcpy(copy.bits(), out.bits(), out.byteCount());
-    const bool colour = camera.isColorDisplay();
+    const bool colour = camera.type >= 2;
     const int bits = out.bitsPerPixel();
     auto pick = [bits](PixelKernel k8, PixelKernel k16, PixelKernel k24, PixelKernel k48) {
         return bits == 8 ? k8 : bits == 16 ? k16 : bits <= 32 ? k24 : k48;
@@ -227,17 +253,17 @@ TEST(FilterSection, RunsEveryStepInOrderOnEveryLayoutAndReusesItsTables) {
     for (std::int32_t type = 0; type <= 5; ++type) {
         SCOPED_TRACE(type);
         auto camera = cameraFor(type, 37, 21);
-        Surface& raw = *camera->rawSurface();
+        Surface& raw = camera->raw();
         std::uniform_int_distribution<int> level(0, raw.bitsPerPixel() == 8 ? 255 : 1023);
         for (std::int32_t y = 0; y < raw.height(); ++y)
             for (std::int32_t x = 0; x < raw.width(); ++x) setSample(raw, x, y, level(rng));
         // The fourth channel of 32/64-bit pixels is never written by the section.
-        if (type == 3 || type == 5) std::memset(camera->outputSurface()->bits(), 0x5A, camera->outputSurface()->byteCount());
+        if (type == 3 || type == 5) std::memset(camera->output().bits(), 0x5A, camera->output().byteCount());
         const std::vector<std::uint8_t> rawFrame(raw.bits(), raw.bits() + raw.byteCount());
 
         // The demosaic alone gives the filters' input.
-        camera->applyFilterSection();
-        Surface& out = *camera->outputSurface();
+        camera->run();
+        Surface& out = camera->output();
         FilterSettings f = camera->filter;
         f.hue = 40;
         f.saturation = -30;
@@ -253,36 +279,34 @@ TEST(FilterSection, RunsEveryStepInOrderOnEveryLayoutAndReusesItsTables) {
         camera->filter = f;
         for (int frame = 0; frame < 2; ++frame) {
             std::memcpy(raw.bits(), rawFrame.data(), rawFrame.size());
-            camera->applyFilterSection();
+            camera->run();
             EXPECT_TRUE(std::vector<std::uint8_t>(out.bits(), out.bits() + out.byteCount()) == expected);
         }
-        EXPECT_EQ(camera->filterTables.buildCount(), 3) << "gamma, contrast and sharpen built once";
+        EXPECT_EQ(camera->pipeline.tables().buildCount(), 3) << "gamma, contrast and sharpen built once";
     }
 }
 
 TEST(FilterSection, NeutralSettingsLeaveAMonoFrameAndMissingSurfacesAreSkipped) {
     auto camera = cameraFor(1, 20, 10);
-    fillSites(*camera->surface16, 3, 1023, 7, 500);
-    const std::vector<std::uint8_t> before(camera->surface16->bits(),
-                                           camera->surface16->bits() + camera->surface16->byteCount());
+    fillSites(camera->surface16, 3, 1023, 7, 500);
+    const std::vector<std::uint8_t> before(camera->surface16.bits(),
+                                           camera->surface16.bits() + camera->surface16.byteCount());
     camera->filter.hue = 90; // no hue step on a mono layout
-    camera->applyFilterSection();
-    EXPECT_TRUE(std::vector<std::uint8_t>(camera->surface16->bits(),
-                                          camera->surface16->bits() + camera->surface16->byteCount()) == before);
+    camera->run();
+    EXPECT_TRUE(std::vector<std::uint8_t>(camera->surface16.bits(),
+                                          camera->surface16.bits() + camera->surface16.byteCount()) == before);
 
     // A work Surface of another shape: the sharpen step is left out rather than
     // copying the frame past its end; the other steps still run.
-    camera->workSurface->create(4, 4, 16);
+    camera->work.create(4, 4, 16);
     camera->filter.sharpness = 30;
     camera->filter.brightness = -255;
-    camera->applyFilterSection();
-    EXPECT_EQ(sampleAt(*camera->surface16, 10, 5), 0);
+    camera->run();
+    EXPECT_EQ(sampleAt(camera->surface16, 10, 5), 0);
 
-    Camera bare;
-    bare.colorType = 2;
-    bare.applyFilterSection(); // no Surfaces at all
-    camera->colorType = 9;
-    camera->applyFilterSection();
+    FramePipeline bare(ProcessorInfo{});
+    (void)bare.applyFilterSection(2, FrameSurfaces{}, FilterSettings{}); // no Surfaces at all
+    (void)camera->pipeline.applyFilterSection(9, camera->surfaces(), camera->filter);
 }
 
 } // namespace
