@@ -6,7 +6,7 @@
 // a test) and the GTK windows. Positions and sizes are dialog units of the
 // "MS Shell Dlg" 8-point font. Texts are UTF-8.
 
-#include "dialogs/dialog_template.h"
+#include "platform/dialog_template.h"
 
 namespace orvix::dialogs::templates {
 

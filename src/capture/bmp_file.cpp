@@ -3,6 +3,7 @@
 #include <array>
 
 #include "capture/output_file.h"
+#include "imaging/surface.h"
 
 namespace orvix {
 
@@ -94,6 +95,17 @@ bool writeBmpFile(const char* path, const BmpImage& image) {
         return false;
     }
     return file.finish();
+}
+
+bool saveBmp(const Surface& surface, const char* path) {
+    if (surface.isEmpty()) return false;
+    const platform::ColorTable colors = surface.colorTable();
+    BmpImage image;
+    image.header = &surface.header();
+    image.colors = &colors;
+    image.rows = surface.bits();
+    image.stride = surface.stride();
+    return writeBmpFile(path, image);
 }
 
 } // namespace orvix

@@ -10,6 +10,8 @@
 
 namespace orvix {
 
+class Surface;
+
 inline constexpr std::uint32_t kBmpFileHeaderSize = 14;
 
 struct BmpImage {
@@ -25,5 +27,10 @@ std::uint32_t bmpPixelOffset(const platform::BitmapInfoHeader& header);
 // False when the image is incomplete, the file cannot be opened or a write fails;
 // a file that was opened but not completely written is deleted again.
 bool writeBmpFile(const char* path, const BmpImage& image);
+
+// Writes a Surface as a BMP file: file header, its header, the colour table for 8
+// bits, then the pixel memory as it is (memory row 0 first). False for an empty
+// Surface or when the file cannot be opened or fully written.
+bool saveBmp(const Surface& surface, const char* path);
 
 } // namespace orvix

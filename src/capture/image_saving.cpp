@@ -8,8 +8,9 @@
 #include <new>
 
 #include "camera/camera.h"
+#include "capture/bmp_file.h"
 #include "capture/output_file.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "imaging/pixel_kernels.h"
 
 namespace orvix {
@@ -17,11 +18,11 @@ namespace orvix {
 namespace {
 
 // The image turned upside down, so its file rows come out bottom-up.
-bool saveBmp(const char* path, const Surface& source) {
+bool saveFlippedBmp(const char* path, const Surface& source) {
     Surface flipped;
     if (!flipped.createLike(&source)) return false;
     flipped.blit(copyFlipRows, &source, nullptr, 0, 0, nullptr, 0);
-    return flipped.saveBmp(path);
+    return saveBmp(flipped, path);
 }
 
 bool saveRaw(const char* path, const Surface& source) {
@@ -93,7 +94,7 @@ bool saveSurface(const char* path, const Surface* surface, std::int32_t format) 
     if (!path || !surface || surface->isEmpty()) return false;
     try {
         switch (format) {
-        case kImageFormatBmp: return saveBmp(path, *surface);
+        case kImageFormatBmp: return saveFlippedBmp(path, *surface);
         case kImageFormatRaw: return saveRaw(path, *surface);
         case kImageFormatJpeg100:
         case kImageFormatJpeg70:

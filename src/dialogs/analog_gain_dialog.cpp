@@ -1,8 +1,7 @@
 // The analog gain dialog's frame and pages, and its run.
 
-#include "device/analog_gain_dialog.h"
+#include "dialogs/analog_gain_dialog.h"
 
-#include "camera/camera.h"
 #include "device/device_link.h"
 #include "device/gain_store.h"
 #include "device/monitor_timing.h"
@@ -358,60 +357,6 @@ void AnalogGainDialog::showGlobalGain(int value) {
 
 void AnalogGainDialog::showExposure(int value) {
     (void)postTarget_.post([this, value] { gainPage_.showValue(kExposureEdit, value); });
-}
-
-// ---- run ----------------------------------------------------------------------------------
-
-int runAnalogGainDialog(Camera& camera, platform::WindowHandle owner, const dialogs::ModalRunner& runner) {
-    if (!camera.link) {
-        camera.errorQueue.push(ERR_NOT_INITIALIZED);
-        return 0;
-    }
-    const dialogs::DialogClaim claim(dialogs::OpenDialog::AnalogGain);
-    if (!claim) return 0;
-    DeviceLink& link = *camera.link;
-    GainBlock copy;
-    {
-        std::lock_guard<std::mutex> lock(camera.settingsMutex);
-        camera.gains.globalGain = link.globalGain();
-        camera.gains.colorGainGreen1 = camera.gains.colorGainRed = 0;
-        camera.gains.colorGainBlue = camera.gains.colorGainGreen2 = 0;
-        camera.gains.exposure = link.exposure();
-        camera.gains.mirrorV = link.mirrorV();
-        copy = camera.gains;
-    }
-    AnalogGainDialog dialog(GainAccess{link, camera.gains, camera.settingsMutex});
-    {
-        std::lock_guard<std::mutex> lock(dialogs::openDialogMutex());
-        camera.analogDialog.store(&dialog);
-    }
-    const int result = runner(dialogs::DialogKind::AnalogFrame, owner, dialog);
-    {
-        std::lock_guard<std::mutex> lock(dialogs::openDialogMutex());
-        camera.analogDialog.store(nullptr);
-    }
-    if (result != dialogs::kResultOk) {
-        (void)link.setGlobalGain(copy.globalGain);
-        (void)link.setExposure(copy.exposure);
-        (void)link.setMirrorV(copy.mirrorV);
-        std::lock_guard<std::mutex> lock(camera.settingsMutex);
-        camera.gains = copy;
-    }
-    return 1;
-}
-
-int runAnalogGainDialog(Camera& camera, platform::WindowHandle owner) {
-    return runAnalogGainDialog(camera, owner, dialogs::platformModalRunner());
-}
-
-void showGlobalGainInDialog(Camera& camera, int globalGain) {
-    std::lock_guard<std::mutex> lock(dialogs::openDialogMutex());
-    if (AnalogGainDialog* dialog = camera.analogDialog.load()) dialog->showGlobalGain(globalGain);
-}
-
-void showExposureInDialog(Camera& camera, int exposure) {
-    std::lock_guard<std::mutex> lock(dialogs::openDialogMutex());
-    if (AnalogGainDialog* dialog = camera.analogDialog.load()) dialog->showExposure(exposure);
 }
 
 } // namespace orvix

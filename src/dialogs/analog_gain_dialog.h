@@ -6,12 +6,11 @@
 
 #include <mutex>
 
-#include "camera/camera_types.h"
+#include "device/gain_block.h"
 #include "dialogs/dialog_support.h"
 
 namespace orvix {
 
-class Camera;
 class DeviceLink;
 
 // The gain block and the lock that guards it against the capture thread.
@@ -115,18 +114,5 @@ private:
     dialogs::DialogControls* monitorControls_ = nullptr;
     dialogs::PostTarget postTarget_;
 };
-
-// The analog gain dialog owned by `owner`: without the device link
-// ERR_NOT_INITIALIZED and 0; 0 without opening while another one is open;
-// otherwise 1 once it closed. Anything but OK restores the gain block and resends
-// global gain, exposure and mirror from the copy taken at opening.
-int runAnalogGainDialog(Camera& camera, platform::WindowHandle owner, const dialogs::ModalRunner& runner);
-// The same with the platform's dialog host, in the system's language.
-int runAnalogGainDialog(Camera& camera, platform::WindowHandle owner);
-
-// Capture thread, after auto exposure changed the global gain or the exposure:
-// shows the new value in the Camera's open dialog, if any.
-void showGlobalGainInDialog(Camera& camera, int globalGain);
-void showExposureInDialog(Camera& camera, int exposure);
 
 } // namespace orvix

@@ -2,15 +2,10 @@
 
 #include "dialogs/dialog_support.h"
 
-#include "dialog_templates.h"
 #include "platform/dialog_host.h"
 #include "platform/language.h"
 
 namespace orvix::dialogs {
-
-const DialogTemplate& dialogTemplate(DialogKind kind) {
-    return templates::kDialogs[static_cast<int>(kind)];
-}
 
 void setupSlider(DialogControls& page, int trackbar, int upDown, int edit, int minimum, int maximum, int value,
                  bool enable) {

@@ -8,13 +8,10 @@
 #include <functional>
 #include <mutex>
 
-#include "dialogs/dialog_controls.h"
+#include "platform/dialog_controls.h"
 #include "platform/window_handle.h"
 
 namespace orvix::dialogs {
-
-// The description of a template.
-const DialogTemplate& dialogTemplate(DialogKind kind);
 
 // Trackbar range (maximum, then minimum) and position, page size (max - min) / 8;
 // up-down range and position (low 16 bits) with the edit box as its buddy; the edit

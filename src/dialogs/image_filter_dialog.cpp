@@ -1,8 +1,7 @@
 // The image filter dialog's frame and pages, and its run.
 
-#include "imaging/image_filter_dialog.h"
+#include "dialogs/image_filter_dialog.h"
 
-#include "camera/camera.h"
 #include "dialog_templates.h"
 
 namespace orvix {
@@ -289,47 +288,6 @@ void ImageFilterDialog::reloadPages() {
 
 void ImageFilterDialog::reload() {
     (void)postTarget_.post([this] { reloadPages(); });
-}
-
-// ---- run ----------------------------------------------------------------------------------
-
-int runImageFilterDialog(Camera& camera, platform::WindowHandle owner, const dialogs::ModalRunner& runner) {
-    if (!camera.link) {
-        camera.errorQueue.push(ERR_NOT_INITIALIZED);
-        return 0;
-    }
-    const dialogs::DialogClaim claim(dialogs::OpenDialog::ImageFilter);
-    if (!claim) return 0;
-    FilterSettings backup;
-    {
-        std::lock_guard<std::mutex> lock(camera.settingsMutex);
-        backup = camera.filter;
-    }
-    ImageFilterDialog dialog(FilterAccess{camera.filter, camera.settingsMutex},
-                             FilterDialogFlags::forColorType(camera.colorType));
-    {
-        std::lock_guard<std::mutex> lock(dialogs::openDialogMutex());
-        camera.imageDialog.store(&dialog);
-    }
-    const int result = runner(dialogs::DialogKind::FilterFrame, owner, dialog);
-    {
-        std::lock_guard<std::mutex> lock(dialogs::openDialogMutex());
-        camera.imageDialog.store(nullptr);
-    }
-    if (result != dialogs::kResultOk) {
-        std::lock_guard<std::mutex> lock(camera.settingsMutex);
-        camera.filter = backup;
-    }
-    return 1;
-}
-
-int runImageFilterDialog(Camera& camera, platform::WindowHandle owner) {
-    return runImageFilterDialog(camera, owner, dialogs::platformModalRunner());
-}
-
-void reloadImageFilterDialog(Camera& camera) {
-    std::lock_guard<std::mutex> lock(dialogs::openDialogMutex());
-    if (ImageFilterDialog* dialog = camera.imageDialog.load()) dialog->reload();
 }
 
 } // namespace orvix

@@ -11,7 +11,6 @@
 
 namespace orvix {
 
-class Camera;
 
 // The settings and the lock that guards them against the capture thread.
 struct FilterAccess {
@@ -97,17 +96,5 @@ private:
     dialogs::DialogControls* grayControls_ = nullptr;
     dialogs::PostTarget postTarget_;
 };
-
-// The image filter dialog owned by `owner`: without the device link
-// ERR_NOT_INITIALIZED and 0; 0 without opening while another one is open;
-// otherwise 1 once it closed (also when it could not be created, which counts as
-// Cancel).
-int runImageFilterDialog(Camera& camera, platform::WindowHandle owner, const dialogs::ModalRunner& runner);
-// The same with the platform's dialog host, in the system's language.
-int runImageFilterDialog(Camera& camera, platform::WindowHandle owner);
-
-// Capture thread, after an automatic measurement: the Camera's open dialog, if any,
-// reloads its controls.
-void reloadImageFilterDialog(Camera& camera);
 
 } // namespace orvix

@@ -1,8 +1,7 @@
-#include "capture/surface.h"
+#include "imaging/surface.h"
 
 #include <algorithm>
 
-#include "capture/bmp_file.h"
 
 namespace orvix {
 
@@ -171,17 +170,6 @@ std::int32_t Surface::stretch(ScaleKernel kernel, const Surface* source, const K
     if (!isInside(destination, *this) || !isInside(from, *source)) return 0;
     return kernel(bits_, source->bits_, &destination, &from, width_, height_, source->width_, source->height_,
                   bytesPerPixel(), source->bytesPerPixel(), stride_, source->stride_, tailA, tailB);
-}
-
-bool Surface::saveBmp(const char* path) const {
-    if (isEmpty()) return false;
-    const platform::ColorTable colors = colorTable();
-    BmpImage image;
-    image.header = &header_;
-    image.colors = &colors;
-    image.rows = bits_;
-    image.stride = stride_;
-    return writeBmpFile(path, image);
 }
 
 } // namespace orvix

@@ -77,11 +77,6 @@ public:
     std::int32_t stretch(ScaleKernel kernel, const Surface* source, const KernelRect* srcRect,
                          const KernelRect* dstRect, std::int32_t tailA, std::int32_t tailB);
 
-    // Writes the Surface as a BMP file: file header, this header, the colour table
-    // for 8 bits, then the pixel memory as it is (memory row 0 first). False for an
-    // empty Surface or when the file cannot be opened or fully written.
-    bool saveBmp(const char* path) const;
-
     // Bytes per row for a width and depth (0 when it would not fit 32 bits).
     static std::uint32_t strideFor(std::int32_t width, std::uint16_t bitsPerPixel);
 

@@ -18,7 +18,7 @@
 #include <functional>
 #include <string>
 
-#include "dialogs/dialog_template.h"
+#include "platform/dialog_template.h"
 
 namespace orvix::dialogs {
 

@@ -11,7 +11,7 @@
 // pixels of the "MS Shell Dlg" 8-point font (6 x 13 base units), modal and transient
 // for the X11 owner window. Without a display creation fails.
 
-#include "dialogs/dialog_controls.h"
+#include "platform/dialog_controls.h"
 #include "platform/window_handle.h"
 
 namespace orvix::platform {

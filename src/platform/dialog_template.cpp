@@ -1,8 +1,13 @@
-// Win32 classes and styles of the described controls.
+// The library's templates by kind, and the Win32 classes and styles of the described
+// controls.
 
-#include "dialogs/dialog_template.h"
+#include "platform/dialog_template.h"
+
+#include "dialog_templates.h"
 
 namespace orvix::dialogs {
+
+const DialogTemplate& dialogTemplate(DialogKind kind) { return templates::kDialogs[static_cast<int>(kind)]; }
 
 const char* win32ClassOf(ControlKind kind) {
     switch (kind) {

@@ -98,6 +98,9 @@ struct LocalText {
     }
 };
 
+// The library's own template of a kind (resources/dialog_templates.h).
+const DialogTemplate& dialogTemplate(DialogKind kind);
+
 // ---- Win32 window styles of the templates ------------------------------------------
 // Written out here (the description is platform-neutral and includes no OS header);
 // the values are those of the Win32 headers.

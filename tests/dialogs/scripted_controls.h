@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/dialog_controls.h"
+#include "platform/dialog_controls.h"
 #include "dialogs/dialog_support.h"
 
 namespace orvix::test {

@@ -1,4 +1,4 @@
-// BMP files written by Surface::saveBmp, checked byte by byte after reading them back.
+// BMP files written by saveBmp, checked byte by byte after reading them back.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "capture/output_file.h"
-#include "capture/surface.h"
+#include "capture/bmp_file.h"
+#include "imaging/surface.h"
 #include "imaging/pixel_kernels.h"
 #include "support/test_environment.h"
 
@@ -67,7 +68,7 @@ TEST_F(BmpFileTest, EightBitFileHasHeadersColourTableAndBottomUpRows) {
     ASSERT_TRUE(copy.createLike(&picture));
     ASSERT_EQ(copy.blit(copyFlipRows, &picture, nullptr, 0, 0, nullptr, 0), 1);
     const std::string file = path("gray");
-    ASSERT_TRUE(copy.saveBmp(file.c_str()));
+    ASSERT_TRUE(saveBmp(copy, file.c_str()));
 
     const Bytes b = readFile(file);
     const std::uint32_t stride = 8;
@@ -103,7 +104,7 @@ TEST_F(BmpFileTest, DeeperImagesHaveNoColourTableAndKeepTheirBitCount) {
         ASSERT_TRUE(s.create(3, 2, bpp));
         for (std::size_t i = 0; i < s.byteCount(); ++i) s.bits()[i] = static_cast<std::uint8_t>(i + 1);
         const std::string file = path("deep");
-        ASSERT_TRUE(s.saveBmp(file.c_str())) << bpp;
+        ASSERT_TRUE(saveBmp(s, file.c_str())) << bpp;
         const Bytes b = readFile(file);
         ASSERT_EQ(b.size(), 54u + s.byteCount()) << bpp;
         EXPECT_EQ(u32At(b, 2), b.size());
@@ -117,7 +118,7 @@ TEST_F(BmpFileTest, FullSizeColourImageHasTheExpectedLength) {
     Surface s;
     ASSERT_TRUE(s.create(1360, 1024, 24));
     const std::string file = path("full");
-    ASSERT_TRUE(s.saveBmp(file.c_str()));
+    ASSERT_TRUE(saveBmp(s, file.c_str()));
     const Bytes b = readFile(file);
     EXPECT_EQ(b.size(), 54u + 1024u * 4080u);
     EXPECT_EQ(u32At(b, 2), 54u + 1024u * 4080u);
@@ -128,18 +129,18 @@ TEST_F(BmpFileTest, ExistingFileIsTruncatedAndUnusablePathsFail) {
     ASSERT_TRUE(s.create(2, 2, 24));
     const std::string file = path("again");
     writeText(file, std::string(5000, 'x'));
-    ASSERT_TRUE(s.saveBmp(file.c_str()));
+    ASSERT_TRUE(saveBmp(s, file.c_str()));
     EXPECT_EQ(readFile(file).size(), 54u + 16u);
 
-    EXPECT_FALSE(s.saveBmp(nullptr));
+    EXPECT_FALSE(saveBmp(s, nullptr));
     const std::string inMissingFolder = test::temporaryPath("no-such-folder") + "/image.bmp";
-    EXPECT_FALSE(s.saveBmp(inMissingFolder.c_str()));
+    EXPECT_FALSE(saveBmp(s, inMissingFolder.c_str()));
 }
 
 TEST_F(BmpFileTest, EmptySurfaceWritesNoFile) {
     Surface empty;
     const std::string file = path("empty");
-    EXPECT_FALSE(empty.saveBmp(file.c_str()));
+    EXPECT_FALSE(saveBmp(empty, file.c_str()));
     EXPECT_FALSE(fileExists(file));
 }
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/dialog_support.h"
+#include "platform/dialog_controls.h"
 #include "platform/dialog_host.h"
 
 namespace orvix::platform {
