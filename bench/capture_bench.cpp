@@ -21,7 +21,7 @@
 #include <thread>
 
 #include "camera/camera.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "device/device_link.h"
 #include "emulator/emulator.h"
 #include "imaging/pixel_kernels.h"

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "capture/image_saving.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "emulator/scene.h"
 
 namespace {

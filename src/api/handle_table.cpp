@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "api/no_destructor.h"
+#include "platform/no_destructor.h"
 #include "camera/camera.h"
 #include "platform/clock.h"
 

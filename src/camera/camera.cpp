@@ -1,6 +1,6 @@
 #include "camera/camera.h"
 
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "device/device_link.h"
 #include "platform/clock.h"
 

@@ -27,11 +27,12 @@
 #include <mutex>
 
 #include "OrvixSdk_K62DT4.h"
-#include "api/error_queue.h"
-#include "camera/camera_types.h"
-#include "capture/processor_info.h"
+#include "camera/error_queue.h"
+#include "device/gain_block.h"
+#include "device/video_format.h"
+#include "imaging/processor_info.h"
 #include "imaging/filter_settings.h"
-#include "imaging/filter_tables.h"
+#include "imaging/frame_pipeline.h"
 #include "platform/event.h"
 #include "platform/preview_window.h"
 #include "platform/thread.h"
@@ -234,23 +235,20 @@ public:
     void previewLoop();
     void triggerLoop();
 
-    // ---- frame pipeline (capture/frame_pipeline.cpp, imaging/filter_section.cpp) ------
-    // Turns the raw frame in rawSurface() into the output image of the colour type:
-    // automatic exposure on the raw frame, then the filter section. Called with
-    // surfaceMutex held, on the thread that fetched the frame.
+    // ---- frame pipeline (capture/frame_processing.cpp) ------------------------------
+    // Turns the raw frame in rawSurface() into the output image of the colour type
+    // with the frame pipeline, on one consistent copy of the filter settings and auto
+    // iris, and stores what it measured. Called with surfaceMutex held, on the thread
+    // that fetched the frame.
     void processFrame();
-    // Measures the raw frame and corrects gain or exposure for the frames that follow.
-    bool autoExposure(Surface* raw);
-    // Gray-mode corrections or Bayer demosaic into the output Surface, then the
-    // colour and tone filters, on one consistent copy of `filter`.
-    void applyFilterSection();
-    // Demosaics `raw` into `destination` with the frame's copy of the settings: with
-    // automatic white balance on, the raw frame is measured first and the gains are
-    // stored in `settings` and in `filter`; then the kernel chosen for the depths,
-    // gains and processor runs. Returns 1.
-    int demosaicFrame(Surface* destination, Surface* raw, FilterSettings& settings);
-    // Gamma, contrast and sharpen tables, kept while their setting is unchanged.
-    FilterTableCache filterTables;
+    // Stores a frame's white-balance and gray-gain measurements in `filter` (an open
+    // image filter dialog reloads) and applies a due exposure correction.
+    void storeMeasurements(const FrameMeasurements& measured, std::int32_t autoIris);
+    // Scales the global gain (auto iris 2) or the exposure (1) by `factor`: the camera
+    // at once, the gain block, and an open analog gain dialog.
+    void applyExposureCorrection(std::int32_t autoIris, double factor);
+    // Made by initialize() for the detected processor.
+    std::unique_ptr<FramePipeline> pipeline;
 
     // ---- image saving (capture/image_saving.cpp) ---------------------------------------
     // Saves the output image in a format 0..6 (see saveSurface) under surfaceMutex.

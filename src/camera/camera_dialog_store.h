@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "camera/camera_types.h"
+#include "device/video_format.h"
 #include "camera/settings_store.h"
 #include "platform/window_handle.h"
 

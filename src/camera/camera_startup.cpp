@@ -10,10 +10,11 @@
 
 #include "camera/camera.h"
 #include "camera/startup_faults.h"
-#include "capture/processor.h"
-#include "capture/surface.h"
+#include "imaging/processor.h"
+#include "imaging/surface.h"
 #include "device/device_link.h"
 #include "device/gain_store.h"
+#include "emulator/emulator.h"
 #include "imaging/filter_store.h"
 
 namespace orvix {
@@ -73,6 +74,10 @@ void Camera::sendStoredGainsToEveryCamera() {
 
 int Camera::initialize(platform::WindowHandle window) {
     (void)detectProcessor(&cpuInfo);
+    pipeline = std::make_unique<FramePipeline>(cpuInfo);
+    // The emulator reads its variable on first use and then serves the device names
+    // when cameras are to be emulated; it must do so before the link enumerates them.
+    (void)emulator::Emulator::instance();
     // The link's constructor enumerates the slots and selects slot 0.
     link = allocateOrNull<DeviceLink>(StartupAllocation::DeviceLink);
     allocateSurfaces();

@@ -3,9 +3,10 @@
 // link rule, the one-dialog-per-kind rule and the result.
 
 #include "camera/camera.h"
+#include "camera/dialog_runs.h"
 #include "camera/camera_dialog.h"
-#include "device/analog_gain_dialog.h"
-#include "imaging/image_filter_dialog.h"
+#include "dialogs/analog_gain_dialog.h"
+#include "dialogs/image_filter_dialog.h"
 
 namespace orvix {
 

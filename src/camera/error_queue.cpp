@@ -1,4 +1,4 @@
-#include "api/error_queue.h"
+#include "camera/error_queue.h"
 
 #include <algorithm>
 

@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "camera/camera_types.h"
+#include "device/video_format.h"
 #include "platform/registry.h"
 
 namespace orvix::settings {

@@ -9,7 +9,7 @@
 #include <mutex>
 
 #include "camera/camera.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "device/device_link.h"
 #include "platform/preview_window.h"
 

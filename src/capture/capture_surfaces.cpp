@@ -9,7 +9,7 @@
 //   5  64 bits    surface16    surface64      colour
 
 #include "camera/camera.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 
 namespace orvix {
 

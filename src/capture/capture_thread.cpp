@@ -10,7 +10,7 @@
 #include <mutex>
 
 #include "camera/camera.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "device/device_link.h"
 #include "imaging/pixel_kernels.h"
 #include "platform/clock.h"

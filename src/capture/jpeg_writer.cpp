@@ -13,7 +13,7 @@
 
 #include "capture/image_file_guard.h"
 #include "capture/image_saving.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 
 namespace orvix {
 

@@ -12,7 +12,7 @@
 #include <cstdlib>
 
 #include "camera/camera.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "imaging/pixel_kernels.h"
 #include "platform/clock.h"
 #include "platform/preview_window.h"

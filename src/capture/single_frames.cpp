@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "camera/camera.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "device/device_link.h"
 #include "platform/messages.h"
 

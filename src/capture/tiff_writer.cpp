@@ -11,7 +11,7 @@
 
 #include "capture/image_file_guard.h"
 #include "capture/image_saving.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "imaging/pixel_kernels.h"
 
 namespace orvix {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "camera/camera_types.h"
+#include "device/gain_block.h"
 
 namespace orvix {
 

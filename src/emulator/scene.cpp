@@ -5,7 +5,7 @@
 #include <mutex>
 #include <vector>
 
-#include "api/no_destructor.h"
+#include "platform/no_destructor.h"
 
 namespace orvix::emulator {
 

@@ -14,7 +14,7 @@
 
 #include <cstdint>
 
-#include "capture/processor_info.h"
+#include "imaging/processor_info.h"
 #include "imaging/kernel_types.h"
 
 namespace orvix {

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "capture/processor_info.h"
+#include "imaging/processor_info.h"
 #include "imaging/filter_settings.h"
 #include "imaging/kernel_types.h"
 

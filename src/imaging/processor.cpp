@@ -1,4 +1,4 @@
-#include "capture/processor.h"
+#include "imaging/processor.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "capture/processor_info.h"
+#include "imaging/processor_info.h"
 #include "platform/cpu.h"
 
 namespace orvix {

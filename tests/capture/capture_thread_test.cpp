@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "camera/camera.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "device/emulated_cameras.h"
 #include "message_window.h"
 #include "platform/preview_window.h"

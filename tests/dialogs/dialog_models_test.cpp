@@ -8,13 +8,14 @@
 
 #include "../camera/stored_settings.h"
 #include "camera/camera.h"
+#include "camera/dialog_runs.h"
 #include "camera/camera_dialog.h"
-#include "device/analog_gain_dialog.h"
+#include "dialogs/analog_gain_dialog.h"
 #include "device/device_link.h"
 #include "device/emulated_cameras.h"
 #include "dialog_templates.h"
 #include "dialogs/scripted_controls.h"
-#include "imaging/image_filter_dialog.h"
+#include "dialogs/image_filter_dialog.h"
 
 namespace orvix::test {
 namespace {

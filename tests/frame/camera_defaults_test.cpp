@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "camera/camera.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "device/device_link.h"
 
 namespace orvix {

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "api/error_queue.h"
+#include "camera/error_queue.h"
 #include "platform/messages.h"
 
 namespace orvix {

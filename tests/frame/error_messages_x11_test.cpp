@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "api/error_queue.h"
+#include "camera/error_queue.h"
 #include "platform/messages.h"
 
 namespace orvix {

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "api/error_queue.h"
+#include "camera/error_queue.h"
 
 namespace orvix {
 namespace {

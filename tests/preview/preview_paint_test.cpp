@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "camera/camera.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "platform/preview_window.h"
 #include "preview/window_probe.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "camera/camera.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "platform/preview_window.h"
 #include "preview/window_probe.h"
 

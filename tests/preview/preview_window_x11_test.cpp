@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "camera/camera.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "platform/posix/x11_connection.h"
 #include "platform/preview_window.h"
 #include "preview/window_probe.h"

@@ -7,7 +7,7 @@
 #include <map>
 #include <string>
 
-#include "capture/processor.h"
+#include "imaging/processor.h"
 
 namespace orvix {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "camera/camera.h"
 #include "capture/image_saving.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "device/device_link.h"
 #include "saving/saving_support.h"
 

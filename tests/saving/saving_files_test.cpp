@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "capture/image_saving.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "imaging/pixel_kernels.h"
 #include "saving/saving_support.h"
 

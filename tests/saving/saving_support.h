@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/surface.h"
+#include "imaging/surface.h"
 
 namespace orvix::test {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "capture/surface.h"
+#include "imaging/surface.h"
 
 namespace orvix {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "capture/surface.h"
+#include "imaging/surface.h"
 
 namespace orvix {
 namespace {
