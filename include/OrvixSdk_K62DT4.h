@@ -51,10 +51,18 @@ extern "C" {
 /* Camera handle: an opaque 32-bit value carried in a pointer-sized parameter. */
 typedef struct OrvixCameraHandle_* ORVIX_HANDLE;
 
-/* Window that receives notifications or parents the preview window. */
+/* Window that receives notifications or parents the preview window. On Windows it is
+ * the type windows.h gives HWND, so an HWND passes without a cast: struct HWND__* by
+ * default and under STRICT, a plain pointer under NO_STRICT (define NO_STRICT, if at
+ * all, before including either header). Both are one pointer in the same place, so
+ * the library does not depend on the choice. */
 #if defined(_WIN32)
+#  if defined(NO_STRICT) && !defined(STRICT)
+typedef void* ORVIX_WINDOW;
+#  else
 struct HWND__;
-typedef struct HWND__* ORVIX_WINDOW; /* the same type as HWND */
+typedef struct HWND__* ORVIX_WINDOW;
+#  endif
 #else
 typedef unsigned long ORVIX_WINDOW;  /* an X11 Window id */
 #endif

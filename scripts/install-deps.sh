@@ -1,14 +1,27 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages the builds and tests need, skipping those present.
-# Runs apt-get as root, or through sudo.
+# Installs the Debian 12 packages of the named groups, skipping those present:
+#
+#   scripts/install-deps.sh [native] [test] [bench]     (default: native test)
+#
+#   native  the native build of the library and the orvix tool (scripts/main.sh)
+#   test    everything scripts/test.sh needs besides: GoogleTest, the MinGW-w64
+#           toolchains, Wine, Xvfb, the independent image readers, the tools that
+#           cross-build the image libraries, and those that make and check the SDK
+#           packages; also Google Benchmark, so the benchmarks build after a test run
+#   bench   the benchmark peers: Google Benchmark and OpenCV, the peer the kernel
+#           benchmark compares against (never linked by the library)
+#
+# ORVIX_BENCH_DEPS=1 adds the bench group to the default. Runs apt-get as root, or
+# through sudo.
 set -euo pipefail
 
-packages=(
-  # native build and tests
+native=(
   build-essential cmake ninja-build pkg-config
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev libgtk-3-dev
   libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev
+)
+test=(
+  googletest libgtest-dev libgmock-dev libbenchmark-dev
   # Windows cross builds and their test runs
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   mingw-w64-tools wine64
@@ -18,12 +31,26 @@ packages=(
   fonts-ipafont-gothic
   # fetching and cross-building the image libraries of the Windows builds
   dpkg-dev ca-certificates debian-archive-keyring bzip2 xz-utils nasm
+  # the SDK packages: the .deb's dependency list (file, dpkg-shlibdeps), the MSVC
+  # import library (llvm-dlltool) and the Microsoft-style link against it (clang, lld)
+  file llvm clang lld
 )
-# Optional: OpenCV, the peer the kernel benchmark compares against (never linked by
-# the library). Installed with ORVIX_BENCH_DEPS=1.
-if [ "${ORVIX_BENCH_DEPS:-0}" = 1 ]; then
-  packages+=(libopencv-dev)
+bench=(libbenchmark-dev libopencv-dev)
+
+groups=("$@")
+if [ ${#groups[@]} -eq 0 ]; then
+  groups=(native test)
+  if [ "${ORVIX_BENCH_DEPS:-0}" = 1 ]; then groups+=(bench); fi
 fi
+packages=()
+for group in "${groups[@]}"; do
+  case "$group" in
+    native) packages+=("${native[@]}") ;;
+    test) packages+=("${test[@]}") ;;
+    bench) packages+=("${bench[@]}") ;;
+    *) echo "usage: $0 [native] [test] [bench]" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -5,7 +5,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORVIX_BUILD_ROOT:-$root/build}/release
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" native
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVIX_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build"
 "$build/bin/orvix" version

@@ -3,10 +3,14 @@
 #   1. Linux with AddressSanitizer and UndefinedBehaviorSanitizer: `unit` tests, then
 #      the `x11` tests under Xvfb; then the `capture` tests again under
 #      ThreadSanitizer;
-#   2. Windows x86_64 (MinGW-w64): the same tests under Wine, inside Xvfb;
-#   3. Windows i686 (MinGW-w64): the library and tool (32-bit programs cannot run here),
-#      its export table checked against the header, and the image-library test
-#      program, linked only.
+#   2. Linux release build of the library and tool: the SDK tree (`cmake --install`)
+#      and .deb, with applications built against them (tests/packaging);
+#   3. Windows x86_64 (MinGW-w64): the same tests under Wine, inside Xvfb; the SDK
+#      ZIP, with applications built against it and run under Wine;
+#   4. Windows i686 (MinGW-w64): the library and tool (32-bit programs cannot run here),
+#      its export table checked against the header, the stack alignment of its SSE
+#      code checked in the disassembly, the SDK ZIP with applications linked against
+#      it, and the image-library test program, linked only.
 # The Windows builds link the image libraries that scripts/build-thirdparty.sh
 # cross-builds once into a cache outside the tree (the first run takes a few minutes).
 # Build folders go to $ORVIX_BUILD_ROOT (default: build/ in the source tree).
@@ -14,7 +18,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORVIX_BUILD_ROOT:-$root/build}
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" native test
 
 step() { printf '\n==== %s\n' "$*"; }
 configure() { # folder, extra cmake arguments...
@@ -36,6 +40,11 @@ configure linux-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVIX_SANITIZE=thread
 cmake --build "$build/linux-tsan" --target capture_snapshot_api_test capture_thread_x11_test capture_auto_exposure_test
 (cd "$build/linux-tsan" && xvfb ctest -L capture --output-on-failure)
 
+step "Linux release build and its SDK packages (install tree and .deb, applications built against them)"
+configure linux-release -DCMAKE_BUILD_TYPE=Release -DORVIX_BUILD_TESTS=OFF
+cmake --build "$build/linux-release"
+"$root/tests/packaging/package-test.sh" linux "$build/linux-release"
+
 step "Image libraries for Windows (built once into a cache outside the tree)"
 thirdparty64=$("$root/scripts/build-thirdparty.sh" x86_64)
 thirdparty32=$("$root/scripts/build-thirdparty.sh" i686)
@@ -49,6 +58,8 @@ step "Windows x86_64 tests under Wine"
 export ORVIX_WINEPREFIX="$build/mingw64/wineprefix"
 rm -rf "$ORVIX_WINEPREFIX"
 (cd "$build/mingw64" && xvfb ctest -L wine --output-on-failure)
+step "Windows x86_64 SDK package (applications built against it, run under Wine)"
+xvfb "$root/tests/packaging/package-test.sh" windows "$build/mingw64" x86_64
 
 step "Windows i686 build"
 configure mingw32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVIX_BUILD_TESTS=OFF \
@@ -56,6 +67,10 @@ configure mingw32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake
 cmake --build "$build/mingw32"
 step "Windows i686 export table (exactly the declared names, undecorated)"
 cmake --build "$build/mingw32" --target orvix_check_exports
+step "Windows i686 stack alignment (no aligned SSE access to the stack before the frame is realigned)"
+cmake --build "$build/mingw32" --target orvix_check_stack_alignment
+step "Windows i686 SDK package (applications linked against it, their import tables checked)"
+"$root/tests/packaging/package-test.sh" windows "$build/mingw32" i686
 step "Windows i686 link check of the image libraries (the test program is linked, not run)"
 configure mingw32-imagelibs -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DORVIX_THIRDPARTY_PREFIX="$thirdparty32"
