@@ -27,6 +27,8 @@ test=(
   mingw-w64-tools wine64
   # display for window and dialog tests, and independent image readers
   xvfb xauth x11-utils x11-apps python3 python3-pil libtiff-tools pngcheck
+  # the Python package: installed into a virtual environment and tested with pytest
+  python3-venv python3-pip python3-setuptools python3-numpy python3-pytest
   # a Japanese font, so the Japanese dialogs can be read on screen and in pictures
   fonts-ipafont-gothic
   # fetching and cross-building the image libraries of the Windows builds

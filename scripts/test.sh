@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
 #   1. Linux with AddressSanitizer and UndefinedBehaviorSanitizer: `unit` tests, then
-#      the `x11` tests under Xvfb; then the `capture` tests again under
-#      ThreadSanitizer;
+#      the `x11` tests under Xvfb, then the Python package's tests (pytest) against that
+#      library; then the `capture` tests again under ThreadSanitizer;
 #   2. Linux release build of the library and tool: the SDK tree (`cmake --install`)
 #      and .deb, with applications built against them (tests/packaging);
 #   3. Windows x86_64 (MinGW-w64): the same tests under Wine, inside Xvfb; the SDK
@@ -34,6 +34,20 @@ step "Linux tests: unit"
 (cd "$build/linux-asan" && ctest -L unit --output-on-failure)
 step "Linux tests: x11 (under Xvfb)"
 (cd "$build/linux-asan" && xvfb ctest -L x11 --output-on-failure)
+
+step "Python package: installed into a virtual environment, its tests against the sanitizer build"
+# The AddressSanitizer library built above, so memory faults the Python paths provoke
+# are caught at no extra build time; its runtime has to be loaded before the
+# interpreter's libraries, and the interpreter's own allocations at exit are no leaks.
+# Debian's Python and numpy; the package is built from a copy, so the tree stays clean.
+venv="$build/python-venv"
+rm -rf "$venv" "$build/python-package"
+cp -r "$root/python" "$build/python-package"
+/usr/bin/python3 -m venv --system-site-packages "$venv"
+"$venv/bin/pip" install --quiet --no-index --no-build-isolation "$build/python-package"
+(cd "$build" && ORVIX_LIBRARY="$build/linux-asan/bin/libOrvixSdk_K62DT4.so" \
+  LD_PRELOAD="$(gcc -print-file-name=libasan.so)" ASAN_OPTIONS=detect_leaks=0 PYTHONDONTWRITEBYTECODE=1 \
+  "$venv/bin/python" -m pytest -q -p no:cacheprovider "$root/python/tests")
 
 step "Linux capture tests under ThreadSanitizer (only their programs are built)"
 configure linux-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVIX_SANITIZE=thread

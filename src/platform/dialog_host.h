@@ -8,8 +8,9 @@
 // this code), run with DialogBoxParamA; pages are made with CreateDialogParamA inside
 // the frame's tab control; the common controls are initialised once.
 // Linux: GTK 3 windows built from the same description, dialog units turned into
-// pixels of the "MS Shell Dlg" 8-point font (6 x 13 base units), modal and transient
-// for the X11 owner window. Without a display creation fails.
+// pixels of the 8-point font the windows are drawn in (measured as Windows measures
+// its dialog font), modal and transient for the X11 owner window. Without a display
+// creation fails.
 
 #include "platform/dialog_controls.h"
 #include "platform/window_handle.h"

@@ -6,10 +6,11 @@
 
 #include <gtest/gtest.h>
 
-
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "../camera/stored_settings.h"
 #include "camera/camera.h"
@@ -57,6 +58,120 @@ GtkWidget* dialogWindow(const char* title) {
     return found;
 }
 
+struct Box {
+    int x, y, width, height;
+    int right() const { return x + width; }
+    int bottom() const { return y + height; }
+    bool overlaps(const Box& o) const { return x < o.right() && o.x < right() && y < o.bottom() && o.y < bottom(); }
+    bool contains(const Box& o) const { return o.x >= x && o.y >= y && o.right() <= right() && o.bottom() <= bottom(); }
+};
+
+// Where the widget is drawn, in the window's coordinates.
+Box boxIn(GtkWidget* window, GtkWidget* widget) {
+    GtkAllocation a;
+    gtk_widget_get_allocation(widget, &a);
+    int x = 0;
+    int y = 0;
+    gtk_widget_translate_coordinates(widget, window, 0, 0, &x, &y);
+    return {x, y, a.width, a.height};
+}
+
+std::string describe(GtkWidget* widget) {
+    std::string text = G_OBJECT_TYPE_NAME(widget);
+    text += " '" + std::string(gtk_widget_get_name(widget)) + "'";
+    if (GTK_IS_LABEL(widget)) text += " \"" + std::string(gtk_label_get_text(GTK_LABEL(widget))) + "\"";
+    if (GTK_IS_BUTTON(widget) && gtk_button_get_label(GTK_BUTTON(widget)))
+        text += " \"" + std::string(gtk_button_get_label(GTK_BUTTON(widget))) + "\"";
+    if (GTK_IS_FRAME(widget) && gtk_frame_get_label(GTK_FRAME(widget)))
+        text += " \"" + std::string(gtk_frame_get_label(GTK_FRAME(widget))) + "\"";
+    return text;
+}
+
+// The visible controls of a dialog: the children of its fixed panels (pages included).
+void collectControls(GtkWidget* widget, std::vector<GtkWidget*>& controls) {
+    if (!gtk_widget_get_visible(widget) || !GTK_IS_CONTAINER(widget)) return;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    for (GList* c = children; c; c = c->next) {
+        GtkWidget* child = GTK_WIDGET(c->data);
+        if (GTK_IS_FIXED(child)) {
+            collectControls(child, controls);
+        } else if (GTK_IS_FIXED(widget) && gtk_widget_get_visible(child)) {
+            controls.push_back(child);
+        }
+    }
+    g_list_free(children);
+}
+
+void collectLabels(GtkWidget* widget, std::vector<GtkWidget*>& labels) {
+    if (!gtk_widget_get_visible(widget)) return;
+    if (GTK_IS_LABEL(widget)) labels.push_back(widget);
+    if (GTK_IS_CONTAINER(widget)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* c = children; c; c = c->next) collectLabels(GTK_WIDGET(c->data), labels);
+        g_list_free(children);
+    }
+    if (GTK_IS_FRAME(widget) && gtk_frame_get_label_widget(GTK_FRAME(widget)))
+        collectLabels(gtk_frame_get_label_widget(GTK_FRAME(widget)), labels);
+}
+
+// Every control is drawn whole: inside the window and inside the group box it starts
+// in, at the size it was given (none needed more), without covering another one; every
+// text fits the widget that shows it; up-down buttons are whole within their control.
+void expectLaidOut(GtkWidget* window, const std::string& what) {
+    const Box windowBox = boxIn(window, window);
+    std::vector<GtkWidget*> controls;
+    collectControls(window, controls);
+    ASSERT_GT(controls.size(), 4u) << what;
+    std::vector<std::pair<GtkWidget*, Box>> frames;
+    std::vector<std::pair<GtkWidget*, Box>> leaves;
+    for (GtkWidget* control : controls) {
+        const Box box = boxIn(window, control);
+        EXPECT_TRUE(windowBox.contains(box)) << what << ": " << describe(control) << " passes the window edge";
+        int requestWidth = 0;
+        int requestHeight = 0;
+        gtk_widget_get_size_request(control, &requestWidth, &requestHeight);
+        EXPECT_EQ(box.width, requestWidth) << what << ": " << describe(control) << " needed more width";
+        EXPECT_EQ(box.height, requestHeight) << what << ": " << describe(control) << " needed more height";
+        if (GTK_IS_FRAME(control) || GTK_IS_NOTEBOOK(control)) frames.emplace_back(control, box);
+        else leaves.emplace_back(control, box);
+    }
+    for (std::size_t i = 0; i < leaves.size(); ++i) {
+        const Box& box = leaves[i].second;
+        for (std::size_t j = i + 1; j < leaves.size(); ++j)
+            EXPECT_FALSE(box.overlaps(leaves[j].second))
+                << what << ": " << describe(leaves[i].first) << " covers " << describe(leaves[j].first);
+        for (const auto& frame : frames) {
+            const Box& f = frame.second;
+            const bool startsInside = box.x >= f.x && box.x < f.right() && box.y >= f.y && box.y < f.bottom();
+            if (startsInside) {
+                EXPECT_TRUE(f.contains(box)) << what << ": " << describe(leaves[i].first) << " runs out of "
+                                             << describe(frame.first);
+            }
+        }
+        if (std::string(G_OBJECT_TYPE_NAME(leaves[i].first)) == "GtkBox") { // an up-down control
+            for (const char* name : {"up", "down"}) {
+                GtkWidget* button = findVisible(leaves[i].first, name);
+                ASSERT_NE(button, nullptr) << what;
+                const Box b = boxIn(window, button);
+                EXPECT_TRUE(box.contains(b) && b.height >= 7 && b.width >= 7)
+                    << what << ": the " << name << " button of an up-down control is cut";
+            }
+        }
+    }
+    std::vector<GtkWidget*> labels;
+    collectLabels(window, labels);
+    for (GtkWidget* label : labels) {
+        PangoRectangle ink;
+        PangoRectangle logical;
+        pango_layout_get_pixel_extents(gtk_label_get_layout(GTK_LABEL(label)), &ink, &logical);
+        const Box box = boxIn(window, label);
+        EXPECT_LE(logical.width, box.width) << what << ": the text of " << describe(label) << " is cut";
+        EXPECT_LE(logical.height, box.height) << what << ": the text of " << describe(label) << " is cut";
+        EXPECT_FALSE(pango_layout_is_ellipsized(gtk_label_get_layout(GTK_LABEL(label)))) << what;
+        EXPECT_TRUE(windowBox.contains(box)) << what << ": " << describe(label) << " passes the window edge";
+    }
+}
+
 class Shown {
 public:
     explicit Shown(GtkWidget* window) : window_(window) {}
@@ -86,6 +201,8 @@ public:
     void picture(const std::string& name) const {
         const char* folder = std::getenv("ORVIX_DIALOG_SCREENSHOTS");
         if (!folder || !*folder) return;
+        // Pictures show controls at rest, not half-way through a theme transition.
+        g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
         settle();
         g_usleep(200000);
         settle();
@@ -96,6 +213,7 @@ public:
         EXPECT_TRUE(gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr)) << path;
         g_object_unref(pixbuf);
     }
+    void expectWhole(const std::string& what) const { expectLaidOut(window_, what); }
     GtkWidget* widget() const { return window_; }
 
 private:
@@ -192,6 +310,7 @@ TEST_F(GtkDialogHost, AnalogGainDialogSendsWhatIsTyped) {
     for (Language language : {Language::English, Language::Japanese}) {
         whenShown(language == Language::Japanese ? "プロパティ" : "Property", [&](const Shown& w) {
             EXPECT_EQ(w.entry(1015), std::to_string(camera->link->globalGain()));
+            w.expectWhole("analog-gain-x11" + suffix(language));
             w.picture("analog-gain-x11" + suffix(language));
             w.type(1015, "700");
             EXPECT_EQ(camera->link->globalGain(), 700);
@@ -201,6 +320,7 @@ TEST_F(GtkDialogHost, AnalogGainDialogSendsWhatIsTyped) {
             w.settle();
             EXPECT_EQ(findVisible(w.widget(), "1015"), nullptr);
             EXPECT_TRUE(w.checked(1100));
+            w.expectWhole("analog-monitor-x11" + suffix(language));
             w.picture("analog-monitor-x11" + suffix(language));
             w.click(2);
         });
@@ -217,6 +337,7 @@ TEST_F(GtkDialogHost, ImageFilterDialogChangesAreLiveAndCancelRestores) {
             EXPECT_FALSE(w.enabled(2021));
             EXPECT_TRUE(w.enabled(2001));
             EXPECT_TRUE(w.checked(1033));
+            w.expectWhole("filter-image-x11" + suffix(language));
             w.picture("filter-image-x11" + suffix(language));
             gtk_range_set_value(GTK_RANGE(w(2001)), 100);
             EXPECT_EQ(camera->filter.brightness, 100);
@@ -233,6 +354,7 @@ TEST_F(GtkDialogHost, ImageFilterDialogChangesAreLiveAndCancelRestores) {
             reloadImageFilterDialog(*camera);
             w.settle();
             EXPECT_EQ(w.entry(2101), "222");
+            w.expectWhole("filter-gray-x11" + suffix(language));
             w.picture("filter-gray-x11" + suffix(language));
             w.click(2);
         });
@@ -246,6 +368,7 @@ TEST_F(GtkDialogHost, CameraDialogInBothLanguages) {
     for (Language language : {Language::English, Language::Japanese}) {
         whenShown(language == Language::Japanese ? "プロパティ" : "Property", [&](const Shown& w) {
             EXPECT_EQ(w.chosen(1014), language == Language::Japanese ? "標準" : "Nomal");
+            w.expectWhole("camera-x11" + suffix(language));
             w.picture("camera-x11" + suffix(language));
             gtk_window_close(GTK_WINDOW(w.widget())); // the close box is Cancel
         });

@@ -2,10 +2,18 @@
 // panel over the frame's tab control (pages), with widgets at the template's
 // positions. The widgets behave as the Win32 controls of the templates: changes
 // made by the program notify nothing, except edit boxes, which notify every change.
+//
+// Layout: dialog units are turned into pixels of the font the dialogs are drawn in,
+// as Windows does for its dialog font, so the templates keep their proportions to
+// the text. A text that is still wider than its control takes the free room beside
+// it (to the right, else to the left) within its group box or dialog, and wraps only
+// when there is none. Up-down controls sit at the right end of their buddy edit box,
+// which narrows by their width, as the Win32 control aligned right does.
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <deque>
@@ -29,22 +37,18 @@ using dialogs::DialogHandler;
 using dialogs::DialogKind;
 using dialogs::Language;
 
-// Dialog units of the "MS Shell Dlg" 8-point font at 96 dpi: a base unit of 6 x 13
-// pixels is 4 x 8 dialog units.
-int pixelsX(int units) { return units * 6 / 4; }
-int pixelsY(int units) { return units * 13 / 8; }
-
 constexpr const char* kStyleSheet =
     "* { font-size: 8pt; }\n"
     "button, entry, combobox button, spinbutton { min-height: 0; min-width: 0; padding: 0 2px; }\n"
     "scale { min-height: 0; padding: 0; margin: 0; }\n"
     "scale slider { min-width: 8px; min-height: 8px; margin: -4px; }\n"
     "scale trough { min-height: 2px; }\n"
-    "notebook tab { min-height: 0; padding: 1px 6px; }\n"
+    "notebook tab { min-height: 0; padding: 3px 8px 5px; }\n"
     "check, radio { min-width: 10px; min-height: 10px; margin: 0; }\n"
+    "checkbutton check:not(:last-child), radiobutton radio:not(:last-child) { margin-right: 4px; }\n"
     "checkbutton, radiobutton { padding: 0; }\n"
     "frame > label { margin: 0; }\n"
-    ".orvix-updown button { padding: 0; font-size: 5pt; }\n";
+    ".orvix-updown button { padding: 0; min-height: 0; min-width: 0; border-radius: 0; }\n";
 
 GtkCssProvider* styleProvider() {
     static GtkCssProvider* provider = [] {
@@ -59,6 +63,128 @@ void applyStyle(GtkWidget* widget, gpointer = nullptr) {
     gtk_style_context_add_provider(gtk_widget_get_style_context(widget), GTK_STYLE_PROVIDER(styleProvider()),
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     if (GTK_IS_CONTAINER(widget)) gtk_container_forall(GTK_CONTAINER(widget), applyStyle, nullptr);
+}
+
+// ---- dialog units and control rectangles ------------------------------------------------
+
+struct Rect {
+    int x = 0, y = 0, width = 0, height = 0;
+    int right() const { return x + width; }
+    int bottom() const { return y + height; }
+    bool contains(const Rect& r) const { return r.x >= x && r.y >= y && r.right() <= right() && r.bottom() <= bottom(); }
+    bool sharesRowsWith(const Rect& r) const { return y < r.bottom() && r.y < bottom(); }
+};
+
+// Base units of the dialog font as Windows measures its dialog font: the average
+// width of the 52 Latin letters and the height of a line (of the language's script
+// too, whose glyphs may stand taller); a dialog unit is a quarter of the first across
+// and an eighth of the second down.
+struct DialogUnits {
+    int baseX;
+    int baseY;
+    int x(int units) const { return (units * baseX + 2) / 4; }
+    int y(int units) const { return (units * baseY + 4) / 8; }
+    Rect rect(int x0, int y0, int width, int height) const {
+        return {x(x0), y(y0), x(x0 + width) - x(x0), y(y0 + height) - y(y0)};
+    }
+};
+
+DialogUnits measureDialogUnits(Language language) {
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    GtkWidget* probe = gtk_label_new(nullptr);
+    g_object_ref_sink(probe);
+    applyStyle(probe);
+    PangoLayout* layout = gtk_widget_create_pango_layout(probe, kLetters);
+    int width = 0;
+    int height = 0;
+    pango_layout_get_pixel_size(layout, &width, &height);
+    if (language == Language::Japanese) {
+        int unused = 0;
+        pango_layout_set_text(layout, "\u65E5\u672C\u8A9E\u3042Ag", -1); // kanji, kana and Latin
+        pango_layout_get_pixel_size(layout, &unused, &height);
+    }
+    g_object_unref(layout);
+    g_object_unref(probe);
+    return DialogUnits{std::max(1, (width + 26) / 52), std::max(1, height)};
+}
+
+// Measured once per language, on the thread that uses GTK, in the style sheet's font.
+const DialogUnits& dialogUnits(Language language) {
+    static const DialogUnits english = measureDialogUnits(Language::English);
+    static const DialogUnits japanese = measureDialogUnits(Language::Japanese);
+    return language == Language::Japanese ? japanese : english;
+}
+
+// Room kept between a grown text and its neighbours or the edge of its box.
+constexpr int kTextGap = 3;
+// Inner margin of a group box's frame, and of the dialog edge.
+constexpr int kFrameMargin = 4;
+
+bool isFrame(ControlKind kind) { return kind == ControlKind::GroupBox || kind == ControlKind::Tab; }
+bool carriesText(ControlKind kind) {
+    return kind == ControlKind::Label || kind == ControlKind::CheckBox || kind == ControlKind::RadioButton;
+}
+
+// A control as placed: its widget, the rectangle the template gives it in pixels and
+// the one it has now.
+struct Placed {
+    GtkWidget* widget;
+    ControlKind kind;
+    Rect planned;
+    Rect rect;
+};
+
+// The narrowest width the widget can be drawn in, ignoring the size it was asked for.
+int minimumWidth(GtkWidget* widget) {
+    int requestWidth = -1;
+    int requestHeight = -1;
+    gtk_widget_get_size_request(widget, &requestWidth, &requestHeight);
+    gtk_widget_set_size_request(widget, -1, -1);
+    int minimum = 0;
+    int natural = 0;
+    gtk_widget_get_preferred_width(widget, &minimum, &natural);
+    gtk_widget_set_size_request(widget, requestWidth, requestHeight);
+    return minimum;
+}
+
+// Gives a text control the width its text needs out of the free room beside it: its
+// innermost group box (or the dialog) bounds it, other controls on its rows stop it.
+// Without room for one line, the text wraps within the room and grows downwards.
+void fitText(Placed& text, std::vector<Placed>& all, const Rect& dialog) {
+    const int needed = minimumWidth(text.widget);
+    if (needed <= text.rect.width) return;
+    Rect area{dialog.x + kFrameMargin, dialog.y, dialog.width - 2 * kFrameMargin, dialog.height};
+    for (const Placed& other : all) {
+        if (isFrame(other.kind) && other.rect.contains(text.rect) && area.contains(other.rect))
+            area = {other.rect.x + kFrameMargin, other.rect.y, other.rect.width - 2 * kFrameMargin, other.rect.height};
+    }
+    int left = area.x;
+    int right = area.right();
+    int below = area.bottom() - kFrameMargin;
+    for (const Placed& other : all) {
+        if (&other == &text || (isFrame(other.kind) && other.rect.contains(text.rect))) continue;
+        if (other.rect.sharesRowsWith(text.rect)) {
+            if (other.rect.x > text.rect.x) right = std::min(right, other.rect.x - kTextGap);
+            else if (other.rect.right() <= text.rect.x) left = std::max(left, other.rect.right() + kTextGap);
+        } else if (other.rect.y >= text.rect.bottom()) {
+            below = std::min(below, other.rect.y - kTextGap);
+        }
+    }
+    if (text.rect.x + needed <= right) {
+        text.rect.width = needed;
+    } else if (right - needed >= left) {
+        text.rect.x = right - needed;
+        text.rect.width = needed;
+    } else if (GTK_IS_LABEL(text.widget)) {
+        text.rect.x = left;
+        text.rect.width = right - left;
+        gtk_label_set_line_wrap(GTK_LABEL(text.widget), TRUE);
+        gtk_label_set_max_width_chars(GTK_LABEL(text.widget), 1);
+        int minimum = 0;
+        int natural = 0;
+        gtk_widget_get_preferred_height_for_width(text.widget, text.rect.width, &minimum, &natural);
+        text.rect.height = std::max(text.rect.height, std::min(minimum, below - text.rect.y));
+    }
 }
 
 // "&Name" of the templates becomes GTK's "_Name"; a literal "_" doubles.
@@ -112,8 +238,10 @@ public:
     // Builds the widgets; a frame makes its window, a page a panel for the frame.
     void build() {
         const dialogs::DialogTemplate& dialog = dialogs::dialogTemplate(kind_);
+        const DialogUnits& units = dialogUnits(language_);
+        bounds_ = units.rect(0, 0, dialog.widthIn(language_), dialog.height);
         fixed_ = gtk_fixed_new();
-        gtk_widget_set_size_request(fixed_, pixelsX(dialog.widthIn(language_)), pixelsY(dialog.height));
+        gtk_widget_set_size_request(fixed_, bounds_.width, bounds_.height);
         if (!frame_) {
             window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
             gtk_window_set_title(GTK_WINDOW(window_), dialog.title(language_));
@@ -136,10 +264,14 @@ public:
                 hiddenRadios_.push_back(noneRadio);
             }
             GtkWidget* widget = makeWidget(t, radioGroup);
+            gtk_widget_show_all(widget); // hidden widgets measure 0 wide
             if (t.kind == ControlKind::RadioButton) radioGroup = gtk_radio_button_get_group(GTK_RADIO_BUTTON(widget));
+            // A drop-down list's template height is that of its open list.
             const int height = t.kind == ControlKind::DropDownList ? 12 : t.height;
-            gtk_widget_set_size_request(widget, pixelsX(t.width), pixelsY(height));
-            gtk_fixed_put(GTK_FIXED(fixed_), widget, pixelsX(t.x), pixelsY(t.y));
+            const Rect rect = units.rect(t.x, t.y, t.width, height);
+            placed_.push_back({widget, t.kind, rect, rect});
+            gtk_widget_set_size_request(widget, rect.width, rect.height);
+            gtk_fixed_put(GTK_FIXED(fixed_), widget, rect.x, rect.y);
             if (t.id == dialogs::kStaticId) continue;
             // The control id as the widget's name, so a window can be read back by ids.
             gtk_widget_set_name(widget, std::to_string(t.id).c_str());
@@ -153,6 +285,11 @@ public:
             controls_[t.id] = std::move(control);
         }
         applyStyle(fixed_);
+        for (Placed& placed : placed_)
+            if (carriesText(placed.kind)) {
+                fitText(placed, placed_, bounds_);
+                move(placed);
+            }
     }
 
     GtkWidget* window() const { return window_; }
@@ -343,7 +480,11 @@ public:
         if (Control* c = find(id)) c->position = position;
     }
     void setUpDownBuddy(int id, int editId) override {
-        if (Control* c = find(id)) c->buddy = editId;
+        Control* c = find(id);
+        if (!c) return;
+        c->buddy = editId;
+        const Control* edit = find(editId);
+        if (edit) alignToBuddy(placedOf(c->widget), placedOf(edit->widget));
     }
 
     void insertTab(int tabId, int index, const std::string& utf8) override {
@@ -370,7 +511,9 @@ public:
         auto created = std::make_unique<GtkDialog>(page, handler, language_, this);
         created->build();
         created->visible_ = visible;
-        gtk_fixed_put(GTK_FIXED(fixed_), created->fixed_, pixelsX(t->x) + 30, pixelsY(t->y) + 25);
+        // At the Win32 page's place: 30 x 25 pixels into the tab control.
+        const Rect tabRect = dialogUnits(language_).rect(t->x, t->y, t->width, t->height);
+        gtk_fixed_put(GTK_FIXED(fixed_), created->fixed_, tabRect.x + 30, tabRect.y + 25);
         if (window_ && gtk_widget_get_visible(window_)) gtk_widget_set_visible(created->fixed_, visible);
         pages_.push_back(std::move(created));
         handler.init(*pages_.back());
@@ -414,6 +557,24 @@ private:
         }
         for (auto& task : tasks) task();
         return G_SOURCE_REMOVE;
+    }
+
+    Placed& placedOf(GtkWidget* widget) {
+        return *std::find_if(placed_.begin(), placed_.end(), [widget](const Placed& p) { return p.widget == widget; });
+    }
+    void move(const Placed& placed) {
+        gtk_widget_set_size_request(placed.widget, placed.rect.width, placed.rect.height);
+        gtk_fixed_move(GTK_FIXED(fixed_), placed.widget, placed.rect.x, placed.rect.y);
+    }
+    // The up-down takes the right end of its buddy's planned rectangle, as high as the
+    // buddy, and the buddy narrows by the up-down's width.
+    void alignToBuddy(Placed& upDown, Placed& buddy) {
+        const int width = std::min(upDown.planned.width, buddy.planned.width / 2);
+        buddy.rect = buddy.planned;
+        buddy.rect.width -= width;
+        upDown.rect = {buddy.rect.right(), buddy.planned.y, width, buddy.planned.height};
+        move(buddy);
+        move(upDown);
     }
 
     GtkWidget* makeWidget(const ControlTemplate& t, GSList* radioGroup) {
@@ -462,16 +623,43 @@ private:
             GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 0);
             gtk_style_context_add_class(gtk_widget_get_style_context(box), "orvix-updown");
             gtk_box_set_homogeneous(GTK_BOX(box), TRUE);
-            GtkWidget* up = gtk_button_new_with_label("\u25B4");
-            GtkWidget* down = gtk_button_new_with_label("\u25BE");
-            gtk_widget_set_name(up, "up");
-            gtk_widget_set_name(down, "down");
-            gtk_box_pack_start(GTK_BOX(box), up, TRUE, TRUE, 0);
-            gtk_box_pack_start(GTK_BOX(box), down, TRUE, TRUE, 0);
+            gtk_box_pack_start(GTK_BOX(box), arrowButton("up"), TRUE, TRUE, 0);
+            gtk_box_pack_start(GTK_BOX(box), arrowButton("down"), TRUE, TRUE, 0);
             return box;
         }
         }
         return gtk_label_new(nullptr);
+    }
+
+    // A button of an up-down control: a small arrow drawn in the button's text colour,
+    // so the pair fits the height of an edit box.
+    static GtkWidget* arrowButton(const char* direction) {
+        GtkWidget* button = gtk_button_new();
+        gtk_widget_set_name(button, direction);
+        GtkWidget* arrow = gtk_drawing_area_new();
+        gtk_widget_set_size_request(arrow, 5, 3);
+        g_signal_connect(arrow, "draw", G_CALLBACK(drawArrow), button);
+        gtk_container_add(GTK_CONTAINER(button), arrow);
+        return button;
+    }
+    static gboolean drawArrow(GtkWidget* area, cairo_t* cr, GtkWidget* button) {
+        const double width = gtk_widget_get_allocated_width(area);
+        const double height = gtk_widget_get_allocated_height(area);
+        const double half = std::max(2.0, std::min(width / 2 - 1, height - 1) * 0.6);
+        const double cx = width / 2;
+        const bool up = std::string(gtk_widget_get_name(button)) == "up";
+        const double tip = up ? (height - half) / 2 : (height + half) / 2;
+        const double base = up ? tip + half : tip - half;
+        GtkStyleContext* style = gtk_widget_get_style_context(area);
+        GdkRGBA colour;
+        gtk_style_context_get_color(style, gtk_style_context_get_state(style), &colour);
+        gdk_cairo_set_source_rgba(cr, &colour);
+        cairo_move_to(cr, cx, tip);
+        cairo_line_to(cr, cx + half, base);
+        cairo_line_to(cr, cx - half, base);
+        cairo_close_path(cr);
+        cairo_fill(cr);
+        return FALSE;
     }
 
     void connect(Control& c) {
@@ -575,6 +763,8 @@ private:
     GtkWidget* window_ = nullptr;
     GtkWidget* fixed_ = nullptr;
     GtkWidget* defaultButton_ = nullptr;
+    Rect bounds_;                 // the dialog's or page's size in pixels
+    std::vector<Placed> placed_;  // every control, in template order
     std::map<int, std::unique_ptr<Control>> controls_;
     std::vector<std::unique_ptr<GtkDialog>> pages_;
     std::vector<GtkWidget*> hiddenRadios_;
