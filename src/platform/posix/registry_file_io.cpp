@@ -5,9 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <ctime>
+
+#include "platform/posix/symbolic_links.h"
 
 namespace orvix::platform::regfile {
 
@@ -139,21 +140,7 @@ bool makeFolders(const std::string& folder) {
     return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-std::string resolveLink(const std::string& path) {
-    constexpr int kMaxLinks = 40; // as the kernel allows in one path
-    std::string current = path;
-    for (int link = 0; link < kMaxLinks; ++link) {
-        struct stat info {};
-        if (::lstat(current.c_str(), &info) != 0) return errno == ENOENT ? current : std::string();
-        if (!S_ISLNK(info.st_mode)) return current;
-        char target[PATH_MAX];
-        const ssize_t length = ::readlink(current.c_str(), target, sizeof target);
-        if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return {};
-        const std::string next(target, static_cast<std::size_t>(length));
-        current = next.front() == '/' ? next : parentFolder(current) + "/" + next;
-    }
-    return {};
-}
+std::string resolveLink(const std::string& path) { return posix::followLinks(path); }
 
 bool writeBackup(const std::string& file, const std::string& bytes) {
     const std::time_t now = std::time(nullptr);
