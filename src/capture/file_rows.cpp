@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "capture/file_row_kernels.h"
 #include "capture/surface.h"
 
 namespace orvix {
@@ -10,7 +11,7 @@ namespace orvix {
 FileRows::FileRows(const Surface& source, PixelKernel kernel, std::uint16_t fileBytesPerPixel, Spacing spacing,
                    std::size_t bandBytes)
     : source_(source),
-      kernel_(kernel),
+      kernel_(kernel ? fileRowKernel(kernel, fileBytesPerPixel, source.bytesPerPixel()) : nullptr),
       fileBytesPerPixel_(fileBytesPerPixel),
       height_(source.height()),
       rowBytes_(static_cast<std::size_t>(source.width()) * fileBytesPerPixel),
