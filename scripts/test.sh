@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
 #   1. Linux with AddressSanitizer and UndefinedBehaviorSanitizer: `unit` tests, then
-#      the `x11` tests under Xvfb; then the `capture` tests again under
-#      ThreadSanitizer;
+#      the `x11` tests under Xvfb; the settings file's parser fuzzed for a minute
+#      (clang); then the `capture` tests again under ThreadSanitizer;
 #   2. Windows x86_64 (MinGW-w64): the same tests under Wine, inside Xvfb;
 #   3. Windows i686 (MinGW-w64): the library and tool (32-bit programs cannot run here),
 #      its export table checked against the header, and the image-library test
@@ -30,6 +30,17 @@ step "Linux tests: unit"
 (cd "$build/linux-asan" && ctest -L unit --output-on-failure)
 step "Linux tests: x11 (under Xvfb)"
 (cd "$build/linux-asan" && xvfb ctest -L x11 --output-on-failure)
+
+step "Fuzzing the settings file's text format for 60 s (clang, libFuzzer with ASan and UBSan)"
+configure linux-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DORVIX_BUILD_FUZZ=ON
+cmake --build "$build/linux-fuzz" --target registry_document_fuzz
+rm -rf "$build/linux-fuzz/corpus" && mkdir -p "$build/linux-fuzz/corpus"
+# New inputs go to the build folder; the seeds in tests/fuzz/corpus stay as they are.
+if ! "$build/linux-fuzz/bin/registry_document_fuzz" "$build/linux-fuzz/corpus" "$root/tests/fuzz/corpus" \
+  -max_total_time=60 -max_len=4096 -print_final_stats=1 -artifact_prefix="$build/linux-fuzz/" >"$build/linux-fuzz/fuzz.log" 2>&1; then
+  tail -n 80 "$build/linux-fuzz/fuzz.log"; echo "the fuzz target found a broken invariant (input saved as crash-*)"; exit 1
+fi
+grep -E "^Done|stat::number_of_executed_units" "$build/linux-fuzz/fuzz.log"
 
 step "Linux capture tests under ThreadSanitizer (only their programs are built)"
 configure linux-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVIX_SANITIZE=thread
