@@ -42,6 +42,7 @@ TEST(SavePaths, AFolderIsNeverReplaced) {
         EXPECT_FALSE(saveSurface(inside.c_str(), &picture, format)) << format;
         EXPECT_TRUE(fs::is_directory(inside)) << format;
     }
+    EXPECT_FALSE(leftTemporaryFiles(folder.path("")));
 }
 
 #ifndef _WIN32
