@@ -25,6 +25,8 @@ test=(
   # Windows cross builds and their test runs
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   mingw-w64-tools wine64
+  # the fuzz target of the settings file's text format (clang's libFuzzer)
+  libclang-rt-14-dev
   # display for window and dialog tests, and independent image readers
   xvfb xauth x11-utils x11-apps python3 python3-pil libtiff-tools pngcheck
   # the Python package: installed into a virtual environment and tested with pytest

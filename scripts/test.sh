@@ -2,7 +2,8 @@
 # Builds everything and runs every test:
 #   1. Linux with AddressSanitizer and UndefinedBehaviorSanitizer: `unit` tests, then
 #      the `x11` tests under Xvfb, then the Python package's tests (pytest) against that
-#      library; then the `capture` tests again under ThreadSanitizer;
+#      library; the settings file's parser fuzzed for a minute (clang); then the `capture`
+#      tests again under ThreadSanitizer;
 #   2. Linux release build of the library and tool: the SDK tree (`cmake --install`)
 #      and .deb, with applications built against them (tests/packaging);
 #   3. Windows x86_64 (MinGW-w64): the same tests under Wine, inside Xvfb; the SDK
@@ -48,6 +49,17 @@ cp -r "$root/python" "$build/python-package"
 (cd "$build" && ORVIX_LIBRARY="$build/linux-asan/bin/libOrvixSdk_K62DT4.so" \
   LD_PRELOAD="$(gcc -print-file-name=libasan.so)" ASAN_OPTIONS=detect_leaks=0 PYTHONDONTWRITEBYTECODE=1 \
   "$venv/bin/python" -m pytest -q -p no:cacheprovider "$root/python/tests")
+
+step "Fuzzing the settings file's text format for 60 s (clang, libFuzzer with ASan and UBSan)"
+configure linux-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DORVIX_BUILD_FUZZ=ON
+cmake --build "$build/linux-fuzz" --target registry_document_fuzz
+rm -rf "$build/linux-fuzz/corpus" && mkdir -p "$build/linux-fuzz/corpus"
+# New inputs go to the build folder; the seeds in tests/fuzz/corpus stay as they are.
+if ! "$build/linux-fuzz/bin/registry_document_fuzz" "$build/linux-fuzz/corpus" "$root/tests/fuzz/corpus" \
+  -max_total_time=60 -max_len=4096 -print_final_stats=1 -artifact_prefix="$build/linux-fuzz/" >"$build/linux-fuzz/fuzz.log" 2>&1; then
+  tail -n 80 "$build/linux-fuzz/fuzz.log"; echo "the fuzz target found a broken invariant (input saved as crash-*)"; exit 1
+fi
+grep -E "^Done|stat::number_of_executed_units" "$build/linux-fuzz/fuzz.log"
 
 step "Linux capture tests under ThreadSanitizer (only their programs are built)"
 configure linux-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVIX_SANITIZE=thread

@@ -1,7 +1,6 @@
 // orvix: command-line front end of the K62DT4 camera SDK, written against the public
 // C interface only.
 
-#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "OrvixSdk_K62DT4.h"
+#include "numbers.h"
 #include "snap.h"
 #include "stream.h"
 
@@ -95,15 +95,6 @@ void reportFailure(ORVIX_HANDLE camera, const char* what) {
     }
 }
 
-// Decimal, or hexadecimal with a 0x prefix; the whole text must be a number.
-bool parseNumber(const char* text, long& value) {
-    const bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    errno = 0;
-    char* end = nullptr;
-    value = std::strtol(text, &end, hex ? 16 : 10);
-    return end != text && *end == '\0' && errno == 0;
-}
-
 // ---- the camera handle ------------------------------------------------------------
 
 class Session {
@@ -174,8 +165,9 @@ const IntSetting kIntSettings[] = {
     ORVIX_PROPERTY(BayerGainRed, 0, 400),
     ORVIX_PROPERTY(BayerGainGreen, 0, 400),
     ORVIX_PROPERTY(BayerGainBlue, 0, 400),
+    // The library keeps neither the automatic white balance nor the gray mode.
     {"BayerGainAuto", INT_MIN, INT_MAX, [](ORVIX_HANDLE h, int* ok) { return Orvix_GetBayerGainAuto(h, ok); },
-     [](ORVIX_HANDLE h, int v) { return Orvix_SetBayerGainAuto(h, v); }, true, "0 (off) or 1 (on)"},
+     [](ORVIX_HANDLE h, int v) { return Orvix_SetBayerGainAuto(h, v); }, false, "0 (off) or 1 (on)"},
     ORVIX_PROPERTY(Gamma, 0, 200),
     ORVIX_PROPERTY(BayerMode, 0, 3),
     ORVIX_PROPERTY(GlobalGain, 0, 63),
@@ -184,7 +176,8 @@ const IntSetting kIntSettings[] = {
     ORVIX_PROPERTY(ColorGainGreen2, 0, 63),
     ORVIX_PROPERTY(ColorGainBlue, 0, 63),
     ORVIX_PROPERTY(ExposureTime, 0, 16383),
-    ORVIX_PROPERTY(GrayMode, 0, 2),
+    {"GrayMode", 0, 2, [](ORVIX_HANDLE h, int* ok) { return Orvix_GetGrayMode(h, ok); },
+     [](ORVIX_HANDLE h, int v) { return Orvix_SetGrayMode(h, v); }, false, nullptr},
     ORVIX_PROPERTY(GrayGainR, 0, 255),
     ORVIX_PROPERTY(GrayGainG1, 0, 255),
     ORVIX_PROPERTY(GrayGainG2, 0, 255),
@@ -231,7 +224,7 @@ const IntSetting* findIntSetting(const char* name) {
     return nullptr;
 }
 
-bool acceptsValue(const IntSetting& setting, long value) {
+bool acceptsValue(const IntSetting& setting, long long value) {
     if (value < setting.min || value > setting.max) return false;
     if (std::strcmp(setting.name, "ColorMode") == 0) {
         return value == 8 || value == 16 || value == 24 || value == 32 || value == 48 || value == 64;
@@ -253,12 +246,47 @@ struct WindowText {
     bool placed = false; // +X+Y given
 };
 
-bool parseWindow(const char* text, WindowText& window) {
-    int consumed = 0;
-    if (std::sscanf(text, "%dx%d%n", &window.width, &window.height, &consumed) != 2) return false;
-    const char* rest = text + consumed;
-    if (*rest == '\0') return true;
-    if (std::sscanf(rest, "+%d+%d%n", &window.x, &window.y, &consumed) != 2 || rest[consumed] != '\0') return false;
+constexpr int kSensorWidth = 1360;
+constexpr int kSensorHeight = 1024;
+
+// Takes the decimal digits at `text` (at least one) as a number in [min, max]; an
+// explanation of what is wrong goes to `error`.
+bool takeWindowNumber(const char*& text, const char* name, int min, int max, int& value, std::string& error) {
+    const char* start = text;
+    long long number = 0;
+    bool tooLarge = false;
+    while (*text >= '0' && *text <= '9') {
+        number = number * 10 + (*text - '0');
+        if (number > max) tooLarge = true, number = max; // no overflow on long digit runs
+        ++text;
+    }
+    if (text == start) {
+        error = std::string(name) + " is missing";
+        return false;
+    }
+    if (tooLarge || number < min) {
+        error = std::string(name) + " must be between " + std::to_string(min) + " and " + std::to_string(max) + ", not " +
+                std::string(start, static_cast<std::size_t>(text - start));
+        return false;
+    }
+    value = static_cast<int>(number);
+    return true;
+}
+
+bool parseWindow(const char* text, WindowText& window, std::string& error) {
+    if (!takeWindowNumber(text, "WIDTH", 1, kSensorWidth, window.width, error)) return false;
+    if (*text++ != 'x') return error = "WIDTH and HEIGHT are separated by 'x'", false;
+    if (!takeWindowNumber(text, "HEIGHT", 1, kSensorHeight, window.height, error)) return false;
+    if (*text == '\0') return true;
+    if (*text++ != '+' || !takeWindowNumber(text, "X", 0, kSensorWidth - 1, window.x, error)) {
+        if (error.empty()) error = "the place is written +X+Y";
+        return false;
+    }
+    if (*text++ != '+' || !takeWindowNumber(text, "Y", 0, kSensorHeight - 1, window.y, error)) {
+        if (error.empty()) error = "the place is written +X+Y";
+        return false;
+    }
+    if (*text != '\0') return error = "unexpected text after +X+Y", false;
     window.placed = true;
     return true;
 }
@@ -273,7 +301,8 @@ int getWindow(ORVIX_HANDLE camera) {
 // `value` has been checked by parseWindow.
 int setWindow(ORVIX_HANDLE camera, const char* value) {
     WindowText window;
-    (void)parseWindow(value, window);
+    std::string ignored;
+    (void)parseWindow(value, window, ignored);
     if (!window.placed) {
         if (!Orvix_SetCaptureWindow(camera, window.width, window.height)) {
             std::fprintf(stderr, "orvix: no stored capture format is %d x %d\n", window.width, window.height);
@@ -405,11 +434,12 @@ int commandGet(int argc, char** argv) {
 bool checkSetting(const char* name, const char* text) {
     if (sameName(name, kWindowSetting)) {
         WindowText window;
-        if (parseWindow(text, window)) return true;
+        std::string error;
+        if (parseWindow(text, window, error)) return true;
         std::fprintf(stderr,
                      "orvix: %s takes WIDTHxHEIGHT (a stored format) or WIDTHxHEIGHT+X+Y on the 1360 x 1024 "
-                     "sensor, not '%s'\n",
-                     kWindowSetting, text);
+                     "sensor, not '%s': %s\n",
+                     kWindowSetting, text, error.c_str());
         return false;
     }
     const IntSetting* setting = findIntSetting(name);
@@ -417,23 +447,31 @@ bool checkSetting(const char* name, const char* text) {
         printUnknownName(name);
         return false;
     }
-    long value = 0;
-    if (parseNumber(text, value) && acceptsValue(*setting, value)) return true;
+    long long value = 0;
+    const NumberResult parsed = parseInteger(text, setting->min, setting->max, value);
+    if (parsed == NumberResult::Ok && acceptsValue(*setting, value)) return true;
     if (setting->rangeText) {
         std::fprintf(stderr, "orvix: %s must be %s, not '%s'\n", setting->name, setting->rangeText, text);
     } else {
-        std::fprintf(stderr, "orvix: %s must be between %ld and %ld, not '%s'\n", setting->name, setting->min,
-                     setting->max, text);
+        const NumberResult reason = parsed == NumberResult::Ok ? NumberResult::OutOfRange : parsed;
+        std::fprintf(stderr, "orvix: %s\n", numberError(setting->name, text, setting->min, setting->max, reason).c_str());
     }
     return false;
 }
 
-// Applies one checked NAME VALUE and prints the result.
-int setOne(ORVIX_HANDLE camera, const char* name, const char* text) {
+// A setting the library keeps, with the value it took.
+struct KeptValue {
+    const IntSetting* setting;
+    int value;
+};
+
+// Applies one checked NAME VALUE and prints the result; a setting that is kept goes
+// to `kept` (when given) with the value the camera took.
+int setOne(ORVIX_HANDLE camera, const char* name, const char* text, std::vector<KeptValue>* kept = nullptr) {
     if (sameName(name, kWindowSetting)) return setWindow(camera, text);
     const IntSetting* setting = findIntSetting(name);
-    long value = 0;
-    (void)parseNumber(text, value);
+    long long value = 0;
+    (void)parseInteger(text, setting->min, setting->max, value);
     if (!setting->set(camera, static_cast<int>(value))) {
         reportFailure(camera, setting->name);
         return kExitFailed;
@@ -441,7 +479,29 @@ int setOne(ORVIX_HANDLE camera, const char* name, const char* text) {
     int ok = 1;
     const int now = setting->readBack ? setting->get(camera, &ok) : static_cast<int>(value);
     std::printf("%s = %d%s\n", setting->name, now, setting->saved ? "" : " (for this command only)");
+    if (kept && setting->saved && setting->readBack && ok) kept->push_back({setting, now});
     return kExitOk;
+}
+
+// The library saves the kept settings when the camera is released, without telling
+// whether the settings store took them: a fresh start-up reads them back. True when
+// every value came back.
+bool settingsReachedTheStore(const std::vector<KeptValue>& kept) {
+    if (kept.empty()) return true;
+    Session again;
+    if (!again.started()) return false;
+    bool all = true;
+    for (const KeptValue& value : kept) {
+        int ok = 1;
+        const int stored = value.setting->get(again.handle(), &ok);
+        if (!ok || stored != value.value) {
+            std::fprintf(stderr, "orvix: %s = %d was not kept (it reads back as %d)\n", value.setting->name,
+                         value.value, stored);
+            all = false;
+        }
+    }
+    discardQueuedErrors(again.handle());
+    return all;
 }
 
 int commandSet(int argc, char** argv) {
@@ -451,11 +511,20 @@ int commandSet(int argc, char** argv) {
     }
     for (int i = 0; i < argc; i += 2)
         if (!checkSetting(argv[i], argv[i + 1])) return kExitUsage;
-    Session session;
-    if (!startWithCamera(session)) return kExitFailed;
-    for (int i = 0; i < argc; i += 2) {
-        const int result = setOne(session.handle(), argv[i], argv[i + 1]);
-        if (result != kExitOk) return result;
+    std::vector<KeptValue> kept;
+    {
+        Session session;
+        if (!startWithCamera(session)) return kExitFailed;
+        for (int i = 0; i < argc; i += 2) {
+            const int result = setOne(session.handle(), argv[i], argv[i + 1], &kept);
+            if (result != kExitOk) return result;
+        }
+    } // the release saves the kept settings
+    if (!settingsReachedTheStore(kept)) {
+        std::fputs("orvix: the settings could not be written to the settings store; the values above lasted only "
+                   "for this command\n",
+                   stderr);
+        return kExitFailed;
     }
     return kExitOk;
 }
@@ -522,6 +591,14 @@ int main(int argc, char** argv) {
         return kExitUsage;
     }
     const std::string command = argv[1];
+    const bool takesNoArguments = command == "version" || command == "--version" || command == "help" ||
+                                  command == "--help" || command == "-h" || command == "list" || command == "info" ||
+                                  command == "names";
+    if (takesNoArguments && argc > 2) {
+        std::fprintf(stderr, "orvix: '%s' takes no arguments, not '%s'\n\n", command.c_str(), argv[2]);
+        printUsage(stderr);
+        return kExitUsage;
+    }
     if (command == "version" || command == "--version") return commandVersion();
     if (command == "help" || command == "--help" || command == "-h") {
         printUsage(stdout);

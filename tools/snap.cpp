@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "OrvixSdk_K62DT4.h"
+#include "numbers.h"
 
 namespace {
 
@@ -46,12 +47,12 @@ bool parseOptions(int argc, char** argv, SnapOptions& options, int& settingsStar
         if (i + 1 >= argc) return false;
         const char* value = argv[i + 1];
         if (std::strcmp(argv[i], "--color") == 0) {
-            char* end = nullptr;
-            options.bits = static_cast<int>(std::strtol(value, &end, 10));
-            if (*end != '\0') return false;
+            long long bits = 0;
+            if (parseInteger(value, 8, 64, bits) != NumberResult::Ok) return false;
             bool known = false;
-            for (int bits : {8, 16, 24, 32, 48, 64}) known = known || bits == options.bits;
+            for (int depth : {8, 16, 24, 32, 48, 64}) known = known || bits == depth;
             if (!known) return false;
+            options.bits = static_cast<int>(bits);
         } else if (std::strcmp(argv[i], "--format") == 0) {
             options.format = findFormat(value);
             if (!options.format) return false;

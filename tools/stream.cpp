@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "OrvixSdk_K62DT4.h"
+#include "numbers.h"
 #include "stream_window.h"
 
 namespace {
@@ -21,22 +22,40 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct StreamOptions {
-    long frames = 0;     // stop after this many frames (0: no limit)
-    double seconds = 0;  // stop after this long (0: no limit)
+    long long frames = 0; // stop after this many frames (0: no limit)
+    double seconds = 0;   // stop after this long (0: no limit)
 };
 
+constexpr long long kMaxFrames = 1000000000;
+constexpr double kMaxSeconds = 86400;
+
+// False, after saying what is wrong, for an unknown option, a missing value or one
+// out of range.
 bool parseOptions(int argc, char** argv, StreamOptions& options) {
     for (int i = 0; i < argc; i += 2) {
-        if (i + 1 >= argc) return false;
-        char* end = nullptr;
-        if (std::strcmp(argv[i], "--frames") == 0) {
-            options.frames = std::strtol(argv[i + 1], &end, 10);
-            if (*end != '\0' || options.frames <= 0) return false;
-        } else if (std::strcmp(argv[i], "--seconds") == 0) {
-            options.seconds = std::strtod(argv[i + 1], &end);
-            if (*end != '\0' || !(options.seconds > 0) || options.seconds > 86400) return false;
-        } else {
+        if (std::strcmp(argv[i], "--frames") != 0 && std::strcmp(argv[i], "--seconds") != 0) {
+            std::fprintf(stderr, "orvix: stream has no option '%s'\n", argv[i]);
             return false;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "orvix: %s needs a value\n", argv[i]);
+            return false;
+        }
+        const char* value = argv[i + 1];
+        if (std::strcmp(argv[i], "--frames") == 0) {
+            const NumberResult result = parseInteger(value, 1, kMaxFrames, options.frames);
+            if (result != NumberResult::Ok) {
+                std::fprintf(stderr, "orvix: %s\n", numberError("--frames", value, 1, kMaxFrames, result).c_str());
+                return false;
+            }
+        } else {
+            char* end = nullptr;
+            options.seconds = std::strtod(value, &end);
+            if (end == value || *end != '\0' || !(options.seconds > 0) || options.seconds > kMaxSeconds) {
+                std::fprintf(stderr, "orvix: --seconds must be more than 0 and at most %.0f, not '%s'\n", kMaxSeconds,
+                             value);
+                return false;
+            }
         }
     }
     if (options.frames == 0 && options.seconds == 0) options.seconds = 5;
@@ -44,7 +63,7 @@ bool parseOptions(int argc, char** argv, StreamOptions& options) {
 }
 
 struct Tally {
-    long frames = 0;
+    long long frames = 0;
     long lost = 0;
     int frameRateTenths = 0;
     bool transferStopped = false;
@@ -154,7 +173,7 @@ int commandStream(int argc, char** argv) {
     Orvix_Close(camera);
     Orvix_Release(camera);
     if (result == 0) {
-        std::printf("frames received: %ld\n", tally.frames);
+        std::printf("frames received: %lld\n", tally.frames);
         std::printf("frame rate: %d.%d frames/s\n", tally.frameRateTenths / 10, tally.frameRateTenths % 10);
         std::printf("frames lost to errors: %ld\n", tally.lost);
         if (tally.transferStopped) std::printf("the transfer stopped with an error\n");

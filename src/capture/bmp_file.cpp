@@ -1,6 +1,7 @@
 #include "capture/bmp_file.h"
 
 #include <array>
+#include <vector>
 
 #include "capture/output_file.h"
 #include "imaging/surface.h"
@@ -81,20 +82,22 @@ bool writeBmpFile(const char* path, const BmpImage& image) {
     const std::uint64_t fileSize = bmpPixelOffset(header) + pixelBytes;
     if (fileSize > 0xFFFFFFFFu) return false;
 
-    OutputFile file;
-    if (!file.open(path)) return false;
     const Headers headers = encodeHeaders(header, static_cast<std::uint32_t>(fileSize));
-    bool ok = file.write(headers.data(), headers.size());
-    if (ok && withTable) {
-        const auto table = encodeColors(*image.colors);
-        ok = file.write(table.data(), table.size());
+    std::array<std::uint8_t, 4 * platform::kColorTableEntries> table{};
+    if (withTable) table = encodeColors(*image.colors);
+
+    std::vector<platform::FilePart> parts;
+    parts.reserve(static_cast<std::size_t>(header.height) + 2);
+    parts.push_back({headers.data(), headers.size()});
+    if (withTable) parts.push_back({table.data(), table.size()});
+    if (!image.topRowFirst) {
+        parts.push_back({image.rows, static_cast<std::size_t>(pixelBytes)});
+    } else {
+        for (std::int32_t y = header.height - 1; y >= 0; --y)
+            parts.push_back({image.rows + static_cast<std::size_t>(y) * image.stride, image.stride});
     }
-    ok = ok && file.write(image.rows, static_cast<std::size_t>(pixelBytes));
-    if (!ok) {
-        file.discard();
-        return false;
-    }
-    return file.finish();
+    OutputFile file;
+    return file.open(path) && file.writeParts(parts.data(), parts.size()) && file.finish();
 }
 
 bool saveBmp(const Surface& surface, const char* path) {

@@ -1,7 +1,8 @@
 #pragma once
 // BMP files: a 14-byte file header, the 40-byte bitmap header, a 256-entry colour
-// table for depths of 8 bits and less, then the pixel rows exactly as given (the
-// first row in the file is the bottom row of the picture).
+// table for depths of 8 bits and less, then the pixel rows (the first row in the file
+// is the bottom row of the picture): as given, or, for rows given top row first, in
+// the opposite order, written straight from the caller's memory.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,13 +20,14 @@ struct BmpImage {
     const platform::ColorTable* colors = nullptr; // written when header->bitCount <= 8
     const std::uint8_t* rows = nullptr;            // height × stride bytes
     std::uint32_t stride = 0;
+    bool topRowFirst = false; // rows holds the picture's top row first
 };
 
 // Offset of the pixel rows in the file: 54, or 1078 with a colour table.
 std::uint32_t bmpPixelOffset(const platform::BitmapInfoHeader& header);
 
 // False when the image is incomplete, the file cannot be opened or a write fails;
-// a file that was opened but not completely written is deleted again.
+// the file is then left as it was (see OutputFile).
 bool writeBmpFile(const char* path, const BmpImage& image);
 
 // Writes a Surface as a BMP file: file header, its header, the colour table for 8

@@ -1,16 +1,20 @@
-// TIFF files through libtiff. The file gets its own error and warning handlers,
-// which swallow the library's messages: by default libtiff prints them on standard
-// error, and a library writes no log. The handlers belong to the one open file, so
-// an application's own libtiff handlers are left alone and saves on several
-// threads never share anything.
+// TIFF files through libtiff. The pixels of the one strip are converted a band of
+// rows at a time and appended to the strip as they are (the file is the one a single
+// encoded-strip write of the whole image gives, without a temporary image). libtiff
+// writes through our C stream of the new file. The file gets its own error and
+// warning handlers, which swallow the library's messages: by default libtiff prints
+// them on standard error, and a library writes no log. The handlers belong to the one
+// open file, so an application's own libtiff handlers are left alone and saves on
+// several threads never share anything.
 
 #include <tiffio.h>
 
-#include <cstring>
+#include <cstdio>
 #include <memory>
 
-#include "capture/image_file_guard.h"
+#include "capture/file_rows.h"
 #include "capture/image_saving.h"
+#include "capture/output_file.h"
 #include "imaging/surface.h"
 #include "imaging/pixel_kernels.h"
 
@@ -19,7 +23,7 @@ namespace orvix {
 namespace {
 
 struct TiffLayout {
-    PixelKernel kernel; // null: the pixel memory is copied unchanged
+    PixelKernel kernel; // null: the pixel memory is written unchanged
     std::uint16_t bitsPerSample;
     std::uint16_t photometric;
     std::uint16_t samplesPerPixel;
@@ -29,7 +33,7 @@ bool tiffLayoutFor(std::uint16_t bitsPerPixel, TiffLayout& layout) {
     switch (bitsPerPixel) {
     case 8: layout = {nullptr, 8, PHOTOMETRIC_MINISBLACK, 1}; return true;
     case 16: layout = {scaleMono10To16, 16, PHOTOMETRIC_MINISBLACK, 1}; return true;
-    // 32 bits: the fourth byte of the converted image is not written (stays zero).
+    // 32 bits: the fourth byte of the converted rows is not written (stays zero).
     case 24: layout = {swapRedBlue24, 8, PHOTOMETRIC_RGB, 3}; return true;
     case 32: layout = {swapRedBlue24, 8, PHOTOMETRIC_RGB, 4}; return true;
     case 48: layout = {scaleColor10To16Swap, 16, PHOTOMETRIC_RGB, 3}; return true;
@@ -42,25 +46,40 @@ int swallowTiffMessage(TIFF*, void*, const char*, const char*, va_list) {
     return 1; // handled: libtiff's process-wide handler is not called
 }
 
+// libtiff's input and output on the C stream of the new file. The stream is closed
+// by the file that owns it, not by libtiff.
+std::FILE* streamOf(thandle_t handle) { return static_cast<std::FILE*>(handle); }
+tmsize_t readStream(thandle_t handle, void* data, tmsize_t size) {
+    return static_cast<tmsize_t>(std::fread(data, 1, static_cast<std::size_t>(size), streamOf(handle)));
+}
+tmsize_t writeStream(thandle_t handle, void* data, tmsize_t size) {
+    return static_cast<tmsize_t>(std::fwrite(data, 1, static_cast<std::size_t>(size), streamOf(handle)));
+}
+toff_t seekStream(thandle_t handle, toff_t offset, int whence) {
+    // Image files stay far below 2 GiB, the reach of a long on every target.
+    if (offset > 0x7FFFFFFFu) return static_cast<toff_t>(-1);
+    if (std::fseek(streamOf(handle), static_cast<long>(offset), whence) != 0) return static_cast<toff_t>(-1);
+    const long position = std::ftell(streamOf(handle));
+    return position < 0 ? static_cast<toff_t>(-1) : static_cast<toff_t>(position);
+}
+int closeStream(thandle_t) { return 0; }
+toff_t streamSize(thandle_t handle) {
+    std::FILE* stream = streamOf(handle);
+    const long position = std::ftell(stream);
+    if (position < 0 || std::fseek(stream, 0, SEEK_END) != 0) return 0;
+    const long size = std::ftell(stream);
+    std::fseek(stream, position, SEEK_SET);
+    return size < 0 ? 0 : static_cast<toff_t>(size);
+}
+int mapNothing(thandle_t, void**, toff_t*) { return 0; }
+void unmapNothing(thandle_t, void*, toff_t) {}
+
 struct TiffOptionsDeleter {
     void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
 };
 struct TiffCloser {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
-
-// Moves each row of `image` up so the rows lie back to back, width × bytes per
-// pixel bytes each. Returns the packed byte count.
-std::size_t packRows(Surface& image) {
-    const std::size_t rowBytes = static_cast<std::size_t>(image.width()) * image.bytesPerPixel();
-    std::uint8_t* bits = image.bits();
-    if (rowBytes != image.stride()) {
-        for (std::int32_t y = 1; y < image.height(); ++y) {
-            std::memmove(bits + y * rowBytes, bits + static_cast<std::size_t>(y) * image.stride(), rowBytes);
-        }
-    }
-    return rowBytes * static_cast<std::size_t>(image.height());
-}
 
 bool setTags(TIFF* tiff, const Surface& surface, const TiffLayout& layout) {
     const bool set = TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, static_cast<std::uint32_t>(surface.width())) == 1 &&
@@ -77,39 +96,39 @@ bool setTags(TIFF* tiff, const Surface& surface, const TiffLayout& layout) {
     return TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra) == 1;
 }
 
+// The rows of strip 0, band after band.
+bool writeStrip(TIFF* tiff, FileRows& rows) {
+    for (std::int32_t first = 0; first < rows.rowCount(); first += rows.bandRows()) {
+        const std::int32_t count = rows.rowCount() - first < rows.bandRows() ? rows.rowCount() - first : rows.bandRows();
+        const tmsize_t size = static_cast<tmsize_t>(rows.rowBytes() * static_cast<std::size_t>(count));
+        auto* band = const_cast<std::uint8_t*>(rows.band(first, count));
+        if (TIFFWriteRawStrip(tiff, 0, band, size) != size) return false;
+    }
+    return true;
+}
+
 } // namespace
 
-bool writeTiff(const char* path, const Surface* surface) {
+bool writeTiff(const char* path, const Surface& surface) {
     TiffLayout layout{};
-    if (!path || !surface || surface->isEmpty() || !tiffLayoutFor(surface->bitsPerPixel(), layout)) return false;
-
-    // The file's rows, converted and packed, before anything is written.
-    Surface image;
-    if (!image.createLike(surface)) return false;
-    if (layout.kernel) {
-        image.blit(layout.kernel, surface, nullptr, 0, 0, nullptr, 0);
-    } else {
-        std::memcpy(image.bits(), surface->bits(), surface->byteCount());
-    }
-    const std::size_t stripBytes = packRows(image);
+    if (!path || surface.isEmpty() || !tiffLayoutFor(surface.bitsPerPixel(), layout)) return false;
+    FileRows rows(surface, layout.kernel, surface.bytesPerPixel(), FileRows::Spacing::Packed);
 
     const std::unique_ptr<TIFFOpenOptions, TiffOptionsDeleter> options(TIFFOpenOptionsAlloc());
     if (!options) return false;
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), swallowTiffMessage, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), swallowTiffMessage, nullptr);
-    PartialFileGuard partial; // declared first, so the file is closed before it is deleted
-    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFOpenExt(path, "w", options.get()));
+    OutputFile file; // declared first, so libtiff is done with the stream before it closes
+    if (!file.open(path) || !file.stream()) return false;
+    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFClientOpenExt(path, "w", file.stream(), readStream, writeStream,
+                                                             seekStream, closeStream, streamSize, mapNothing,
+                                                             unmapNothing, options.get()));
     if (!tiff) return false;
-    partial.watch(path);
-
-    if (!setTags(tiff.get(), *surface, layout)) return false;
-    const tmsize_t size = static_cast<tmsize_t>(stripBytes);
-    if (TIFFWriteEncodedStrip(tiff.get(), 0, image.bits(), size) != size) return false;
+    if (!setTags(tiff.get(), surface, layout) || !writeStrip(tiff.get(), rows)) return false;
     // Writes the directory; a failure there would leave a file without one.
     if (TIFFFlush(tiff.get()) != 1) return false;
     tiff.reset();
-    partial.keep();
-    return true;
+    return file.finish();
 }
 
 } // namespace orvix

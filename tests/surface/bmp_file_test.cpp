@@ -144,21 +144,28 @@ TEST_F(BmpFileTest, EmptySurfaceWritesNoFile) {
     EXPECT_FALSE(fileExists(file));
 }
 
-TEST(OutputFile, TruncatesOrCreatesAndClosesOnce) {
+TEST(OutputFile, ReplacesTheFileOnlyWhenFinished) {
     const std::string file = test::temporaryPath("output") + ".bin";
     {
         OutputFile out;
         EXPECT_FALSE(out.write("x", 1)) << "nothing open yet";
         ASSERT_TRUE(out.open(file.c_str())) << "created";
         EXPECT_TRUE(out.write("abcdef", 6));
-        EXPECT_TRUE(out.close());
-        EXPECT_FALSE(out.close());
+        EXPECT_TRUE(out.finish());
+        EXPECT_FALSE(out.finish());
     }
     {
         OutputFile out;
-        ASSERT_TRUE(out.open(file.c_str())) << "truncated";
+        ASSERT_TRUE(out.open(file.c_str()));
         EXPECT_TRUE(out.write("xy", 2));
-    } // closed by the destructor
+    } // not finished: the file keeps its contents
+    EXPECT_EQ(readFile(file), (Bytes{'a', 'b', 'c', 'd', 'e', 'f'}));
+    {
+        OutputFile out;
+        ASSERT_TRUE(out.open(file.c_str())) << "replaced";
+        EXPECT_TRUE(out.write("xy", 2));
+        EXPECT_TRUE(out.finish());
+    }
     EXPECT_EQ(readFile(file), (Bytes{'x', 'y'}));
     std::remove(file.c_str());
 }

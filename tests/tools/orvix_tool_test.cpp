@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -40,10 +41,14 @@ protected:
         std::filesystem::remove(errors_, ignored);
     }
 
-    // Runs `orvix <arguments>` with cameras emulated in `slots` ("" for none).
+    // Runs `orvix <arguments>` with cameras emulated in `slots` ("" for none), ended
+    // after two minutes (exit code 124) should it hang.
     ToolRun run(const std::string& slots, const std::string& arguments) const {
-        const std::string command = "env -u DISPLAY ORVIX_K62DT4_EMULATE='" + slots + "' ORVIX_REGISTRY_FILE='" + settings_ +
-                                    "' '" + tool_ + "' " + arguments + " 2>'" + errors_ + "'";
+        return runWithSettings(slots, arguments, settings_);
+    }
+    ToolRun runWithSettings(const std::string& slots, const std::string& arguments, const std::string& settings) const {
+        const std::string command = "env -u DISPLAY ORVIX_K62DT4_EMULATE='" + slots + "' ORVIX_REGISTRY_FILE='" + settings +
+                                    "' timeout 120 '" + tool_ + "' " + arguments + " 2>'" + errors_ + "'";
         ToolRun result;
         FILE* pipe = popen(command.c_str(), "r");
         if (!pipe) return result;
@@ -187,6 +192,73 @@ TEST_F(OrvixTool, CaptureSettingsLastForTheCommand) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("no stored capture format is 800 x 600"), std::string::npos) << result.err;
     EXPECT_EQ(run("0", "set CaptureWindow 1360x1024").exitCode, 0);
+}
+
+TEST_F(OrvixTool, NumbersOutOfRangeAreRefusedNamingTheRange) {
+    struct Case {
+        const char* arguments;
+        const char* message;
+    };
+    const Case kCases[] = {
+        {"stream --frames 99999999999999999999", "--frames must be between 1 and 1000000000"},
+        {"stream --frames -3", "--frames must be between 1 and 1000000000"},
+        {"stream --seconds 1e999", "--seconds must be more than 0 and at most 86400"},
+        {"set CaptureWindow 99999999999x1", "WIDTH must be between 1 and 1360, not 99999999999"},
+        {"set CaptureWindow 640x480+99999999999999999999+0", "X must be between 0 and 1359"},
+        {"set CaptureWindow 640x0", "HEIGHT must be between 1 and 1024"},
+        {"set Gamma 99999999999999999999", "Gamma must be between 0 and 200"},
+        {"set Brightness 0xFFFFFFFFFFFFFFFFFF", "Brightness must be between -255 and 255"},
+        {"set Sharpness 5x", "Sharpness must be a number between 0 and 30"},
+        {"snap Gamma 4294967416", "Gamma must be between 0 and 200"},
+    };
+    for (const Case& c : kCases) {
+        const ToolRun result = run("0", c.arguments);
+        EXPECT_EQ(result.exitCode, 2) << c.arguments;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << c.arguments << ": " << result.err;
+    }
+    EXPECT_EQ(run("0", "snap --color 99999999999999999999").exitCode, 2);
+    EXPECT_EQ(run("0", "get Gamma").out, "100\n"); // nothing was changed
+}
+
+TEST_F(OrvixTool, EveryCommandRefusesExtraArguments) {
+    for (const char* command : {"list x", "info x", "names x", "version x", "help x", "get Gamma x", "set Gamma",
+                                "dialog camera x", "stream --frames 2 x", "snap Gamma 120 x"}) {
+        const ToolRun result = run("0", command);
+        EXPECT_EQ(result.exitCode, 2) << command;
+        EXPECT_TRUE(result.out.empty()) << command << ": " << result.out;
+    }
+}
+
+TEST_F(OrvixTool, SetFailsWhenTheSettingsCannotBeWritten) {
+    // The settings file would lie below a plain file: it can be read (as missing) but
+    // never written.
+    const std::string blocker = temporaryPath("orvix-tool-blocker");
+    std::ofstream(blocker) << "a file, not a folder";
+    const std::string unwritable = blocker + "/settings.reg";
+    ToolRun result = runWithSettings("0", "set Gamma 50", unwritable);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("settings could not be written"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("Gamma = 50 was not kept"), std::string::npos) << result.err;
+    // Settings that last for the command only need no store.
+    result = runWithSettings("0", "set ColorMode 8 GrayMode 1", unwritable);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("GrayMode = 1 (for this command only)"), std::string::npos) << result.out;
+    std::filesystem::remove(blocker);
+
+    // A writable store keeps the value, and says nothing more.
+    result = run("0", "set Gamma 50");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(run("0", "get Gamma").out, "50\n");
+}
+
+TEST_F(OrvixTool, SnapToAFifoFailsAtOnce) {
+    const std::string fifo = temporaryPath("orvix-snap-fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const ToolRun result = run("0", "snap --out '" + fifo + "'");
+    EXPECT_EQ(result.exitCode, 1) << "124: the tool hung on the FIFO";
+    EXPECT_NE(result.err.find("could not write"), std::string::npos) << result.err;
+    std::filesystem::remove(fifo);
 }
 
 } // namespace

@@ -58,8 +58,20 @@ bool pathHasPrefix(const KeyPath& path, const KeyPath& prefix, std::size_t prefi
     return true;
 }
 
-bool pathsEqual(const KeyPath& a, const KeyPath& b) {
-    return a.size() == b.size() && pathHasPrefix(a, b, b.size());
+std::string lowerCase(std::string_view name) {
+    std::string lower(name);
+    for (char& c : lower) c = asciiLower(c);
+    return lower;
+}
+
+// The index's name of the first `length` names of a path.
+std::string indexKey(const KeyPath& path, std::size_t length) {
+    std::string key;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (i) key += '\\';
+        key += lowerCase(path[i]);
+    }
+    return key;
 }
 
 void appendUtf8(std::string& out, std::uint32_t codePoint) {
@@ -305,6 +317,7 @@ public:
 
     Document run() {
         for (std::size_t i = 0; i < lines_.size();) i = handleLine(i);
+        doc_.rebuildIndex();
         return std::move(doc_);
     }
 
@@ -463,29 +476,41 @@ std::string Document::serialize() const {
     return out;
 }
 
-bool Document::keyExists(const KeyPath& key) const {
-    if (key.empty()) return true;
-    for (const auto& section : sections_) {
-        if (section.currentUser && pathHasPrefix(section.path, key, key.size())) return true;
+void Document::rebuildIndex() {
+    index_.clear();
+    for (std::size_t i = 0; i < sections_.size(); ++i) {
+        const Section& section = sections_[i];
+        if (!section.currentUser) continue;
+        for (std::size_t length = 1; length < section.path.size(); ++length) index_[indexKey(section.path, length)];
+        KeyEntry& key = index_[indexKey(section.path, section.path.size())];
+        key.sections.push_back(i);
+        for (std::size_t j = 0; j < section.entries.size(); ++j) {
+            const Entry& entry = section.entries[j];
+            if (entry.kind != EntryKind::Trivia) key.values[lowerCase(entry.name)] = EntryPosition{i, j};
+        }
     }
-    return false;
 }
+
+const Document::KeyEntry* Document::findKey(const KeyPath& key) const {
+    const auto found = index_.find(indexKey(key, key.size()));
+    return found == index_.end() ? nullptr : &found->second;
+}
+
+bool Document::keyExists(const KeyPath& key) const { return key.empty() || findKey(key) != nullptr; }
 
 bool Document::createKey(const KeyPath& key) {
     if (keyExists(key)) return false;
     addSection(key);
+    rebuildIndex();
     return true;
 }
 
 const Document::Entry* Document::findValue(const KeyPath& key, std::string_view name) const {
-    const Entry* found = nullptr;
-    for (const auto& section : sections_) {
-        if (!section.currentUser || !pathsEqual(section.path, key)) continue;
-        for (const auto& entry : section.entries) {
-            if (entry.kind != EntryKind::Trivia && namesEqual(entry.name, name)) found = &entry;
-        }
-    }
-    return found;
+    const KeyEntry* found = findKey(key);
+    if (!found) return nullptr;
+    const auto value = found->values.find(lowerCase(name));
+    if (value == found->values.end()) return nullptr;
+    return &sections_[value->second.section].entries[value->second.entry];
 }
 
 Document::Entry* Document::findValue(const KeyPath& key, std::string_view name) {
@@ -498,6 +523,19 @@ std::optional<std::uint32_t> Document::queryDword(const KeyPath& key, std::strin
     return entry->dword;
 }
 
+std::vector<Document::DwordValue> Document::dwordValues() const {
+    std::vector<DwordValue> values;
+    for (const Section& section : sections_) {
+        if (!section.currentUser) continue;
+        for (const Entry& entry : section.entries) {
+            if (entry.kind == EntryKind::Dword && findValue(section.path, entry.name) == &entry) {
+                values.push_back(DwordValue{section.path, entry.name, entry.dword});
+            }
+        }
+    }
+    return values;
+}
+
 bool Document::setDword(const KeyPath& key, std::string_view name, std::uint32_t value) {
     if (Entry* entry = findValue(key, name)) {
         if (entry->kind == EntryKind::Dword && entry->dword == value) return false;
@@ -506,11 +544,8 @@ bool Document::setDword(const KeyPath& key, std::string_view name, std::uint32_t
         entry->lines = {formatDwordLine(entry->name, value)}; // keeps the stored spelling
         return true;
     }
-    Section* target = nullptr;
-    for (auto& section : sections_) {
-        if (section.currentUser && pathsEqual(section.path, key)) target = &section;
-    }
-    if (!target) target = &addSection(key);
+    const KeyEntry* known = findKey(key);
+    Section* target = known && !known->sections.empty() ? &sections_[known->sections.back()] : &addSection(key);
 
     Entry entry;
     entry.kind = EntryKind::Dword;
@@ -527,6 +562,7 @@ bool Document::setDword(const KeyPath& key, std::string_view name, std::uint32_t
         while (position != entries.end() && !isBlankLine(*position)) ++position;
     }
     entries.insert(position, std::move(entry));
+    rebuildIndex();
     return true;
 }
 

@@ -21,11 +21,16 @@
 // ends of the input (LF for a new file).
 //
 // Key and value names compare case-insensitively (ASCII letters), as in the registry.
+//
+// A Document keeps an index of its keys and values, so looking up a key or a value
+// costs a hash lookup, whatever the size of the file; every change brings the index
+// up to date. A Document that is not changed may be read from several threads.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace orvix::platform::regfile {
@@ -70,6 +75,15 @@ public:
     // needed. True when the document changed.
     bool setDword(const KeyPath& key, std::string_view name, std::uint32_t value);
 
+    // Every DWORD value a query finds, in the order of the file (the key spelt as in
+    // the section holding the value).
+    struct DwordValue {
+        KeyPath key;
+        std::string name;
+        std::uint32_t value = 0;
+    };
+    std::vector<DwordValue> dwordValues() const;
+
     // How a value line was understood.
     enum class EntryKind {
         Trivia,      // blank line or comment
@@ -93,6 +107,20 @@ public:
     };
 
 private:
+    // Where a value's last definition is.
+    struct EntryPosition {
+        std::size_t section = 0;
+        std::size_t entry = 0;
+    };
+    // What the index knows of one key: its sections (none for a key that exists only
+    // because a key below it has a section) and its values by lower-case name.
+    struct KeyEntry {
+        std::vector<std::size_t> sections;
+        std::unordered_map<std::string, EntryPosition> values;
+    };
+
+    void rebuildIndex();
+    const KeyEntry* findKey(const KeyPath& key) const;
     Entry* findValue(const KeyPath& key, std::string_view name);
     const Entry* findValue(const KeyPath& key, std::string_view name) const;
     Section& addSection(const KeyPath& key);
@@ -103,6 +131,8 @@ private:
     std::vector<Section> sections_;
     bool complete_ = true;
     bool crlf_ = false;
+    // By the lower-case key path, names joined with backslashes.
+    std::unordered_map<std::string, KeyEntry> index_;
     friend class Parser;
 };
 

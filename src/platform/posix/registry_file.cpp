@@ -1,16 +1,15 @@
 #include "platform/posix/registry_file.h"
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <climits>
+#include <array>
 #include <cstdlib>
-#include <ctime>
+#include <mutex>
 #include <vector>
+
+#include "platform/posix/registry_file_io.h"
+#include "platform/posix/registry_lock.h"
 
 namespace orvix::platform::regfile {
 
@@ -22,30 +21,6 @@ constexpr const char* kFolderName = "quelm";
 constexpr const char* kFileName = "OrvixK62DT4Sdk.reg";
 // Far above any real settings file; a larger file is treated as unreadable.
 constexpr std::size_t kMaxFileSize = 32u << 20;
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    // Closes now and reports whether close succeeded (it can report a failed write).
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    int fd_;
-};
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
@@ -64,110 +39,96 @@ std::string homeFolder() {
     return home;
 }
 
-enum class ReadResult { Read, Missing, Failed };
-
-ReadResult readWholeFile(const std::string& path, std::string& bytes, mode_t* mode = nullptr) {
-    bytes.clear();
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    struct stat info {};
-    if (fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return ReadResult::Failed;
-    if (static_cast<unsigned long long>(info.st_size) > kMaxFileSize) return ReadResult::Failed;
-    if (mode) *mode = info.st_mode & 07777;
-    char chunk[65536];
-    while (true) {
-        const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return ReadResult::Failed;
-        if (got == 0) break;
-        bytes.append(chunk, static_cast<std::size_t>(got));
-        if (bytes.size() > kMaxFileSize) return ReadResult::Failed;
-    }
-    return ReadResult::Read;
-}
-
-bool writeAll(int fd, const std::string& data) {
-    std::size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t put = ::write(fd, data.data() + done, data.size() - done);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-std::string parentFolder(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-// mkdir -p with private permissions for what it creates.
-bool makeFolders(const std::string& folder) {
-    for (std::size_t pos = 1; pos <= folder.size(); ++pos) {
-        if (pos != folder.size() && folder[pos] != '/') continue;
-        const std::string prefix = folder.substr(0, pos);
-        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    struct stat info {};
-    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// A symbolic link is written through: the file it points to is replaced, the link
-// stays. Empty when a link cannot be resolved.
-std::string writeTarget(const std::string& file) {
-    struct stat info {};
-    if (::lstat(file.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return file;
-    char resolved[PATH_MAX];
-    return ::realpath(file.c_str(), resolved) ? std::string(resolved) : std::string();
-}
-
-bool lockExclusively(int fd) {
-    while (::flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR) return false;
-    }
-    return true;
-}
-
-// Copies the bytes of a file about to be rewritten to a new "<file>.corrupt-<time>".
-bool writeBackup(const std::string& file, const std::string& bytes) {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    char stamp[32] = "unknown-time";
-    if (gmtime_r(&now, &utc)) std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
-    const std::string base = file + ".corrupt-" + stamp;
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string name = attempt == 0 ? base : base + "-" + std::to_string(attempt);
-        FileDescriptor fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-        if (!fd.valid()) {
-            if (errno == EEXIST) continue;
-            return false;
+// The parsed versions of the last few files read, by path.
+class DocumentCache {
+public:
+    std::shared_ptr<const Document> find(const std::string& path, const FileIdentity& identity) {
+        const std::lock_guard<std::mutex> guard(mutex_);
+        for (const Slot& slot : slots_) {
+            if (slot.document && slot.path == path && slot.identity == identity) return slot.document;
         }
-        if (writeAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.close()) return true;
-        ::unlink(name.c_str());
-        return false;
+        return nullptr;
+    }
+    void store(const std::string& path, const FileIdentity& identity, std::shared_ptr<const Document> document) {
+        const std::lock_guard<std::mutex> guard(mutex_);
+        Slot* target = &slots_[next_];
+        for (Slot& slot : slots_) {
+            if (slot.path == path) target = &slot;
+        }
+        if (target == &slots_[next_]) next_ = (next_ + 1) % slots_.size();
+        *target = Slot{path, identity, std::move(document)};
+    }
+
+private:
+    struct Slot {
+        std::string path;
+        FileIdentity identity;
+        std::shared_ptr<const Document> document;
+    };
+    std::mutex mutex_;
+    std::array<Slot, 4> slots_;
+    std::size_t next_ = 0;
+};
+
+DocumentCache& cache() {
+    static DocumentCache documents;
+    return documents;
+}
+
+struct Loaded {
+    FileState state;
+    std::shared_ptr<const Document> document; // when state.result is Read
+};
+
+// The file as it is now, parsed only when this version has not been parsed before.
+Loaded loadVersion(const std::string& file) {
+    Loaded loaded;
+    loaded.state = inspectFile(file);
+    if (loaded.state.result != ReadResult::Read) return loaded;
+    loaded.document = cache().find(file, loaded.state.identity);
+    if (loaded.document) return loaded;
+    std::string bytes;
+    loaded.state = readRegularFile(file, kMaxFileSize, bytes);
+    if (loaded.state.result != ReadResult::Read) return loaded;
+    loaded.document = std::make_shared<const Document>(Document::parse(bytes));
+    cache().store(file, loaded.state.identity, loaded.document);
+    return loaded;
+}
+
+bool holdsAlready(const Loaded& loaded, const Change& change) {
+    switch (loaded.state.result) {
+    case ReadResult::Read: return change.holds(*loaded.document);
+    case ReadResult::Missing: return change.holds(Document());
+    case ReadResult::Failed: return false;
     }
     return false;
 }
 
-// Writes the new contents beside the file and renames them over it.
-bool replaceFile(const std::string& file, const std::string& contents, std::optional<mode_t> mode) {
-    const std::string temporary = file + ".tmp";
-    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (!fd.valid()) return false;
-    const bool written = (!mode || ::fchmod(fd.get(), *mode) == 0) && writeAll(fd.get(), contents) &&
-                         ::fsync(fd.get()) == 0;
-    if (!fd.close() || !written) {
-        ::unlink(temporary.c_str());
-        return false;
+// The change under the lock, on the file as it is then.
+bool changeLocked(const std::string& file, const std::string& target, const Change& change) {
+    const Loaded current = loadVersion(target);
+    if (current.state.result == ReadResult::Failed) return false; // never replace what could not be read
+    const bool existed = current.state.result == ReadResult::Read;
+    Document document = existed ? *current.document : Document();
+    if (!change.apply(document)) return true;
+    if (existed && !current.document->complete()) {
+        std::string bytes;
+        if (readRegularFile(target, kMaxFileSize, bytes).result != ReadResult::Read) return false;
+        if (!writeBackup(target, bytes)) return false;
     }
-    if (auto hook = testHookBeforeRename.load(std::memory_order_relaxed)) hook();
-    if (::rename(temporary.c_str(), file.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
+    Replacement replacement;
+    replacement.contents = document.serialize();
+    if (existed) {
+        replacement.mode = current.state.mode;
+        replacement.previous = current.state.identity;
     }
+    replacement.beforeRename = testHookBeforeRename.load(std::memory_order_relaxed);
+    const auto written = replaceFile(target, replacement);
+    if (!written) return false;
+    // The next reads find the new version parsed already (as any reader parses it).
+    auto parsed = std::make_shared<const Document>(Document::parse(replacement.contents));
+    cache().store(target, *written, parsed);
+    if (file != target) cache().store(file, *written, std::move(parsed));
     return true;
 }
 
@@ -185,30 +146,22 @@ std::string settingsFilePath() {
     return config + "/" + kFolderName + "/" + kFileName;
 }
 
-std::optional<Document> load(const std::string& file) {
-    std::string bytes;
-    if (file.empty() || readWholeFile(file, bytes) != ReadResult::Read) return std::nullopt;
-    return Document::parse(bytes);
+std::shared_ptr<const Document> load(const std::string& file) {
+    if (file.empty()) return nullptr;
+    return loadVersion(file).document;
 }
 
-bool update(const std::string& file, const std::function<bool(Document&)>& change) {
+bool update(const std::string& file, const Change& change) {
     if (file.empty()) return false;
-    const std::string target = writeTarget(file);
-    if (target.empty() || !makeFolders(parentFolder(target))) return false;
-
-    FileDescriptor lock(::open((target + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (!lock.valid() || !lockExclusively(lock.get())) return false;
-
-    std::string bytes;
-    mode_t mode = 0600;
-    const ReadResult read = readWholeFile(target, bytes, &mode);
-    if (read == ReadResult::Failed) return false; // never replace what could not be read
-    Document document = read == ReadResult::Read ? Document::parse(bytes) : Document();
-    if (!change(document)) return true;
-    if (read == ReadResult::Read && !document.complete() && !writeBackup(target, bytes)) return false;
-    return replaceFile(target, document.serialize(),
-                       read == ReadResult::Read ? std::optional<mode_t>(mode) : std::nullopt);
-    // The lock is released when `lock` closes.
+    const std::string target = resolveLink(file);
+    if (target.empty()) return false;
+    const Loaded before = loadVersion(target);
+    if (before.state.result == ReadResult::Failed) return false;
+    if (holdsAlready(before, change)) return true;
+    if (!makeFolders(parentFolder(target))) return false;
+    const SettingsLock lock(target, kLockWait, kStuckLockGrace);
+    if (!lock.held()) return false;
+    return changeLocked(file, target, change);
 }
 
 } // namespace orvix::platform::regfile

@@ -10,7 +10,8 @@ using regfile::Document;
 using regfile::KeyPath;
 
 // An open key remembers the file it belongs to and its path; every query reads the
-// file as it is now, every change goes through a locked update.
+// file as it is now (parsed once per version), every change goes through an update
+// that locks only when the file does not hold the change yet.
 struct RegistryKey::Impl {
     std::string file;
     KeyPath path;
@@ -43,7 +44,9 @@ std::unique_ptr<RegistryKey::Impl> openKey(const std::string& file, KeyPath path
 }
 
 std::unique_ptr<RegistryKey::Impl> createKey(const std::string& file, KeyPath path) {
-    if (!regfile::update(file, [&](Document& document) { return document.createKey(path); })) return nullptr;
+    const regfile::Change change{[&](const Document& document) { return document.keyExists(path); },
+                                 [&](Document& document) { return document.createKey(path); }};
+    if (!regfile::update(file, change)) return nullptr;
     return std::make_unique<RegistryKey::Impl>(RegistryKey::Impl{file, std::move(path), true});
 }
 
@@ -91,8 +94,10 @@ bool RegistryKey::queryDword(const std::string& name, std::uint32_t& value) cons
 bool RegistryKey::setDword(const std::string& name, std::uint32_t value) {
     if (!impl_ || !impl_->writable || !regfile::isStorableValueName(name)) return false;
     // A key removed from the file by hand since it was opened is created again.
-    return regfile::update(impl_->file,
-                           [&](Document& document) { return document.setDword(impl_->path, name, value); });
+    const regfile::Change change{
+        [&](const Document& document) { return document.queryDword(impl_->path, name) == value; },
+        [&](Document& document) { return document.setDword(impl_->path, name, value); }};
+    return regfile::update(impl_->file, change);
 }
 
 } // namespace orvix::platform

@@ -1,4 +1,6 @@
-// The settings store on Windows: the registry under HKEY_CURRENT_USER.
+// The settings store on Windows: the registry under HKEY_CURRENT_USER. The registry
+// serialises writers itself and never blocks a caller on another process, so there is
+// no lock and no file to check here.
 
 #include "platform/registry.h"
 
@@ -9,7 +11,8 @@ namespace orvix::platform {
 // Owns one open HKEY.
 struct RegistryKey::Impl {
     HKEY key = nullptr;
-    explicit Impl(HKEY opened) : key(opened) {}
+    bool writable = false; // opened by a create call
+    Impl(HKEY opened, bool forWriting) : key(opened), writable(forWriting) {}
     ~Impl() { RegCloseKey(key); }
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
@@ -26,7 +29,7 @@ namespace {
 std::unique_ptr<RegistryKey::Impl> openKey(HKEY parent, const std::string& path) {
     HKEY opened = nullptr;
     if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return nullptr;
-    return std::make_unique<RegistryKey::Impl>(opened);
+    return std::make_unique<RegistryKey::Impl>(opened, false);
 }
 
 std::unique_ptr<RegistryKey::Impl> createKey(HKEY parent, const std::string& path) {
@@ -36,7 +39,7 @@ std::unique_ptr<RegistryKey::Impl> createKey(HKEY parent, const std::string& pat
         ERROR_SUCCESS) {
         return nullptr;
     }
-    return std::make_unique<RegistryKey::Impl>(created);
+    return std::make_unique<RegistryKey::Impl>(created, true);
 }
 
 } // namespace
@@ -77,7 +80,10 @@ bool RegistryKey::queryDword(const std::string& name, std::uint32_t& value) cons
 }
 
 bool RegistryKey::setDword(const std::string& name, std::uint32_t value) {
-    if (!impl_) return false;
+    if (!impl_ || !impl_->writable) return false;
+    // As with the settings file elsewhere: a value that holds already is not written.
+    std::uint32_t current = 0;
+    if (queryDword(name, current) && current == value) return true;
     const DWORD stored = value;
     return RegSetValueExA(impl_->key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&stored),
                           sizeof stored) == ERROR_SUCCESS;

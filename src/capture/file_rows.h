@@ -1,0 +1,56 @@
+#pragma once
+// The rows of an image file, made from a Surface's memory rows a band at a time, so a
+// writer needs no temporary image: memory row i gives file row i, run through the
+// format's conversion kernel into a band buffer (or, without a kernel, taken from the
+// Surface's memory as it is). Bands are 2 MiB: the file system caches a write in
+// pages as large as the write (up to 2 MiB), so a few large writes cost markedly less
+// than many small ones, and the buffer stays well below a frame's size.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "imaging/kernel_types.h"
+
+namespace orvix {
+
+class Surface;
+
+class FileRows {
+public:
+    enum class Spacing {
+        Any,    // rows may lie a Surface stride apart
+        Packed, // rows lie back to back, rowBytes() apart
+    };
+
+    // `kernel` null: the rows are the memory rows themselves (their first rowBytes()
+    // bytes). Otherwise the kernel converts them into pixels of `fileBytesPerPixel`
+    // bytes. A band holds about `bandBytes` (at least one row).
+    FileRows(const Surface& source, PixelKernel kernel, std::uint16_t fileBytesPerPixel, Spacing spacing,
+             std::size_t bandBytes = kDefaultBandBytes);
+
+    static constexpr std::size_t kDefaultBandBytes = 2048 * 1024;
+
+    std::int32_t rowCount() const { return height_; }
+    std::int32_t bandRows() const { return bandRows_; }
+    std::size_t rowBytes() const { return rowBytes_; }
+    // Distance between the rows of a band.
+    std::size_t stride() const { return stride_; }
+
+    // Rows [first, first + count) in the file's layout, stride() bytes apart; `count`
+    // at most bandRows(). Valid until the next call.
+    const std::uint8_t* band(std::int32_t first, std::int32_t count);
+
+private:
+    const Surface& source_;
+    PixelKernel kernel_;
+    std::uint16_t fileBytesPerPixel_;
+    std::int32_t height_;
+    std::size_t rowBytes_;
+    std::size_t stride_;
+    std::int32_t bandRows_;
+    bool copied_; // rows are converted or packed into buffer_
+    std::vector<std::uint8_t> buffer_;
+};
+
+} // namespace orvix
