@@ -16,11 +16,16 @@
 
 namespace orvix::api {
 
-// The 32-bit handle carried in the pointer-sized parameter. Values that do not fit in
-// 32 bits can never name a camera and map to 0, which is never a handle.
+// The 32-bit handle carried in the pointer-sized parameter. An application that kept
+// the handle in a 32-bit signed integer and cast it back passes a handle above
+// 0x7FFFFFFF sign-extended: that form names the same camera. Any other value that
+// does not fit in 32 bits can never name a camera and maps to 0, which is never a
+// handle.
 inline std::uint32_t handleValue(ORVIX_HANDLE handle) {
-    const auto raw = reinterpret_cast<std::uintptr_t>(handle);
-    return raw > 0xFFFFFFFFu ? 0u : static_cast<std::uint32_t>(raw);
+    const auto raw = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(handle));
+    if (raw <= 0xFFFFFFFFu) return static_cast<std::uint32_t>(raw);
+    const bool signExtended = (raw >> 31) == 0x1FFFFFFFFull;
+    return signExtended ? static_cast<std::uint32_t>(raw) : 0u;
 }
 
 inline ORVIX_HANDLE toApiHandle(std::uint32_t handle) {

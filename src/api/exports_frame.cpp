@@ -9,14 +9,12 @@ extern "C" {
 
 ORVIX_API ORVIX_HANDLE ORVIX_CALL Orvix_Initialize(ORVIX_WINDOW notifyWindow) {
     try {
-        CameraHandleTable& table = CameraHandleTable::instance();
-        const std::uint32_t handle = table.create();
-        if (handle == 0) return nullptr;
-        // A failed start-up still hands out the handle; the reason is queued.
-        if (const std::shared_ptr<Camera> camera = table.lookup(handle)) {
-            (void)camera->initialize(api::windowValue(notifyWindow));
-        }
-        return api::toApiHandle(handle);
+        // The Camera starts up before its handle is known to anyone; a failed start-up
+        // still hands out the handle, and the reason is queued.
+        const platform::WindowHandle window = api::windowValue(notifyWindow);
+        const std::uint32_t handle =
+            CameraHandleTable::instance().create([window](Camera& camera) { (void)camera.initialize(window); });
+        return handle == 0 ? nullptr : api::toApiHandle(handle);
     } catch (...) {
         return nullptr;
     }
@@ -31,7 +29,7 @@ ORVIX_API int ORVIX_CALL Orvix_Release(ORVIX_HANDLE handle) {
 }
 
 ORVIX_API int ORVIX_CALL Orvix_GetLastError(ORVIX_HANDLE handle) {
-    return api::forward(handle, 0, [](Camera& camera) { return camera.errorQueue.pop(); });
+    return api::forward(handle, 0, [](Camera& camera) { return camera.popError(); });
 }
 
 ORVIX_API int ORVIX_CALL Orvix_GetDllVersion(void) { return ORVIX_DLL_VERSION; }

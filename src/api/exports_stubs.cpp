@@ -10,7 +10,7 @@ namespace {
 
 // Queues ERR_UNSUPPORTED and fails.
 int unsupportedStub(ORVIX_HANDLE handle) {
-    return api::forward(handle, 0, [](Camera& camera) { return camera.errorQueue.push(ERR_UNSUPPORTED), 0; });
+    return api::forward(handle, 0, [](Camera& camera) { return camera.pushError(ERR_UNSUPPORTED), 0; });
 }
 
 // Reports the value 0 through a non-null pointer and fails without queuing anything.

@@ -6,13 +6,15 @@
 #include "platform/no_destructor.h"
 #include "camera/camera.h"
 #include "platform/clock.h"
+#include "platform/library_module.h"
 
 namespace orvix {
 
 namespace {
 
-// Cameras that were never released when the library is unloaded. They are kept
-// reachable here for the rest of the process instead of being destroyed.
+// Cameras that were never released when the library is unloaded, and cameras whose
+// capture thread did not end in time at release. They are kept reachable here for
+// the rest of the process instead of being destroyed.
 std::vector<std::shared_ptr<Camera>>& unreleasedCameras() {
     static NoDestructor<std::vector<std::shared_ptr<Camera>>> cameras;
     return cameras.get();
@@ -52,7 +54,7 @@ bool CameraHandleTable::containsLocked(std::uint32_t handle) const {
     return false;
 }
 
-std::uint32_t CameraHandleTable::create() {
+std::uint32_t CameraHandleTable::create(const CameraStartUp& startUp) {
     std::shared_ptr<Camera> camera;
     try {
         camera = factory_();
@@ -60,6 +62,8 @@ std::uint32_t CameraHandleTable::create() {
         return 0;
     }
     if (!camera) return 0;
+    platform::pinLibrary();
+    if (startUp) startUp(*camera);
     std::unique_ptr<Node> node;
     try {
         node = std::make_unique<Node>();
@@ -140,8 +144,12 @@ int CameraHandleTable::release(std::uint32_t handle) {
         camera = std::move(node->camera);
         removeLocked(handle);
     }
-    // Destroyed here, outside the lock (its destructor stops capture and saves
-    // settings), unless a call on another thread still holds it.
+    // Shut down and destroyed here, outside the lock (its destructor saves settings),
+    // unless a call on another thread still holds it.
+    if (camera && !camera->shutDown()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        unreleasedCameras().push_back(camera);
+    }
     camera.reset();
     return 1;
 }

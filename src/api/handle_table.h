@@ -28,6 +28,7 @@ public:
     };
 
     using CameraFactory = std::function<std::shared_ptr<Camera>()>;
+    using CameraStartUp = std::function<void(Camera&)>;
 
     CameraHandleTable();
     explicit CameraHandleTable(CameraFactory factory);
@@ -38,16 +39,20 @@ public:
     // The one table of the process, constructed when the library is loaded.
     static CameraHandleTable& instance();
 
-    // Creates a Camera with its defaults and returns its new handle, or 0 when it
-    // could not be allocated. The cursor ends on the new node. Handles are never 0
-    // and never equal a live handle.
-    std::uint32_t create();
+    // Creates a Camera with its defaults, runs `startUp` on it before anyone can look
+    // it up, and returns its new handle, or 0 when it could not be allocated. The
+    // cursor ends on the new node. Handles are never 0 and never equal a live handle.
+    // The first Camera pins the library in memory (cameras never released keep
+    // threads running in it).
+    std::uint32_t create(const CameraStartUp& startUp = {});
 
     // Finds the handle and returns its Camera (null when unknown).
     std::shared_ptr<Camera> lookup(std::uint32_t handle);
 
-    // Destroys the handle's Camera (after any call still running on it) and removes
-    // the node. 1 when the handle was known, 0 otherwise.
+    // Removes the node, shuts the handle's Camera down and destroys it (after any
+    // call still running on it). A Camera whose capture thread did not end within its
+    // bound is kept alive instead, never freed under that thread. 1 when the handle
+    // was known, 0 otherwise.
     int release(std::uint32_t handle);
 
     // Frees every node. Cameras still registered are deliberately kept alive and

@@ -1,21 +1,163 @@
+// The Camera as the capture engine's host (frame settings, measurements, errors), and
+// the capture operations, which hand the engine the capture settings as one value.
+
 #include "camera/camera.h"
 
-#include "imaging/surface.h"
 #include "device/device_link.h"
-#include "platform/clock.h"
+#include "dialogs/analog_gain_dialog.h"
+#include "dialogs/image_filter_dialog.h"
 
 namespace orvix {
 
-Camera::Camera() : rateTime(platform::multimediaTime()) {}
+namespace {
 
-int Camera::bitsPerPixelOfColorType(std::int32_t type) {
-    static constexpr int kBits[] = {8, 16, 24, 32, 48, 64};
-    return type >= 0 && type < 6 ? kBits[type] : 0;
+constexpr std::int32_t kAutoIrisExposure = 1;
+constexpr std::int32_t kAutoIrisGain = 2;
+
+} // namespace
+
+Camera::Camera() = default;
+
+CaptureConfig Camera::captureConfig() const {
+    MutexLock lock(settingsMutex_);
+    CaptureConfig config;
+    config.colorType = colorType_;
+    config.subSample = subSample_;
+    config.waitTime = waitTime_;
+    config.halfClock = halfClock_;
+    config.window = format_;
+    config.previewParent = previewParent_;
+    config.previewRect = previewRect_;
+    config.gains = StartGains{gains_.mirrorV, gains_.globalGain, gains_.exposure};
+    return config;
 }
 
-int Camera::getColorMode() const {
-    const int bits = bitsPerPixelOfColorType(colorType);
-    return bits != 0 ? bits : -1;
+GainBlock Camera::gainBlock() const {
+    MutexLock lock(settingsMutex_);
+    return gains_;
 }
+
+FilterSettings Camera::filterSettings() const {
+    MutexLock lock(settingsMutex_);
+    return filter_;
+}
+
+bool Camera::requireLink() {
+    if (link_) return true;
+    errors_.push(ERR_NOT_INITIALIZED);
+    return false;
+}
+
+// ---- the capture engine's host ---------------------------------------------------------
+
+FrameSettings Camera::frameSettings() {
+    MutexLock lock(settingsMutex_);
+    FrameSettings settings;
+    settings.filter = filter_;
+    settings.autoIris = gains_.autoIris;
+    return settings;
+}
+
+void Camera::frameMeasured(const FrameMeasurements& measured, std::int32_t autoIris) {
+    if (measured.whiteBalanceMeasured || measured.grayGainsMeasured) {
+        {
+            MutexLock lock(settingsMutex_);
+            if (measured.whiteBalanceMeasured) filter_.storeWhiteBalance(measured.whiteBalance);
+            if (measured.grayGainsMeasured) storeMeasuredGrayGains(filter_, measured.grayGains);
+        }
+        reloadImageFilterDialog();
+    }
+    if (measured.exposureMetered && measured.exposure.change)
+        applyExposureCorrection(autoIris, measured.exposure.factor);
+}
+
+void Camera::applyExposureCorrection(std::int32_t autoIris, double factor) {
+    if (!link_) return;
+    if (autoIris == kAutoIrisGain) {
+        std::int32_t v = static_cast<std::int32_t>(factor * link_->globalGain());
+        if (factor > 1.0 && v <= 4) v = 4;
+        if (v < DeviceLink::globalGainMin()) v = DeviceLink::globalGainMin();
+        if (v >= DeviceLink::globalGainMax()) v = DeviceLink::globalGainMax();
+        (void)link_->setGlobalGain(v);
+        {
+            MutexLock lock(settingsMutex_);
+            gains_.globalGain = v;
+            gains_.colorGainGreen1 = v;
+            gains_.colorGainRed = v;
+            gains_.colorGainBlue = v;
+            gains_.colorGainGreen2 = v;
+        }
+        showGlobalGainInDialog(v);
+    } else if (autoIris == kAutoIrisExposure) {
+        std::int32_t v = static_cast<std::uint16_t>(static_cast<std::int32_t>(factor * link_->exposure()));
+        if (factor > 1.0 && v <= 4)
+            v = 4;
+        else if (v == 0)
+            v = 1;
+        (void)link_->setExposure(v);
+        {
+            MutexLock lock(settingsMutex_);
+            gains_.exposure = v;
+        }
+        showExposureInDialog(v);
+    }
+}
+
+// ---- capture ------------------------------------------------------------------------------
+
+int Camera::preview() { return callBackPreview(0, nullptr, 0, 0); }
+
+int Camera::callBackPreview(platform::WindowHandle window, void* buffer, std::int32_t size, std::int32_t topDown) {
+    if (!requireLink()) return 0;
+    return engine_->preview(captureConfig(), DeliveryTarget{window, buffer, size, topDown});
+}
+
+int Camera::startPreview() {
+    if (!requireLink()) return 0;
+    return engine_->startPreview(captureConfig());
+}
+
+int Camera::stopPreview() {
+    if (!requireLink()) return 0;
+    return engine_->stopPreview();
+}
+
+int Camera::trigger(platform::WindowHandle window, void* buffer, std::int32_t size, std::int32_t topDown) {
+    if (!requireLink()) return 0;
+    return engine_->trigger(captureConfig(), DeliveryTarget{window, buffer, size, topDown});
+}
+
+int Camera::capture() {
+    if (!requireLink()) return 0;
+    return engine_->capture(captureConfig());
+}
+
+int Camera::snapShot(void* buffer, std::int32_t size, std::int32_t topDown) {
+    if (!requireLink()) return 0;
+    return engine_->snapShot(captureConfig(), buffer, size, topDown);
+}
+
+int Camera::getImage(void* buffer, std::int32_t size, std::int32_t topDown) {
+    if (!requireLink()) return 0;
+    // A colour type outside 0..5 has no output image at all.
+    if (getColorMode() < 0) return errors_.push(ERR_NOT_INITIALIZED), 0;
+    return engine_->getImage(buffer, size, topDown);
+}
+
+int Camera::saveImage(const char* path, std::int32_t format) {
+    if (!link_ || getColorMode() < 0) return errors_.push(ERR_NOT_INITIALIZED), 0;
+    return engine_->saveImage(path, format);
+}
+
+int Camera::close() {
+    // Without a device link the stop part reports ERR_NOT_INITIALIZED; close itself
+    // always succeeds.
+    if (!requireLink()) return 1;
+    return engine_->close();
+}
+
+std::int32_t Camera::captureState() const { return engine_ ? engine_->state() : kCaptureIdle; }
+
+platform::WindowHandle Camera::previewWindow() const { return engine_ ? engine_->previewWindowHandle() : 0; }
 
 } // namespace orvix

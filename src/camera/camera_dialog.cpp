@@ -1,10 +1,9 @@
-// The camera settings dialog's model and its run.
+// The camera settings dialog's model.
 
 #include "camera/camera_dialog.h"
 
 #include <cstdio>
 
-#include "camera/camera.h"
 #include "dialog_templates.h"
 
 namespace orvix {
@@ -117,50 +116,6 @@ void CameraDialog::applyControls() {
         c.selectListItem(kSize, index);
     }
     c.setEnabled(kApply, false);
-}
-
-HeldCapture holdCapture(Camera& camera, const CaptureRestart& restart) {
-    HeldCapture held{camera.captureState.load()};
-    if (held.state == kCapturePreview || held.state == kCaptureSnapshotReady) {
-        if (restart.stopPreview) restart.stopPreview(camera);
-    } else if (held.state == kCaptureTrigger) {
-        camera.threadRun.store(kThreadHold);
-    }
-    return held;
-}
-
-void resumeCapture(Camera& camera, const HeldCapture& held, const CaptureRestart& restart) {
-    if (held.state == kCapturePreview) {
-        if (restart.startPreview) restart.startPreview(camera);
-    } else if (held.state == kCaptureSnapshotReady) {
-        if (restart.capture) restart.capture(camera);
-    } else if (held.state == kCaptureTrigger) {
-        camera.threadRun.store(kThreadRun);
-    }
-}
-
-int runCameraDialog(Camera& camera, platform::WindowHandle owner, const CaptureRestart& restart,
-                    const dialogs::ModalRunner& runner) {
-    if (!camera.link) {
-        camera.errorQueue.push(ERR_NOT_INITIALIZED);
-        return 0;
-    }
-    const dialogs::DialogClaim claim(dialogs::OpenDialog::Camera);
-    if (!claim) return 0;
-    const HeldCapture held = holdCapture(camera, restart);
-    CameraDialogState state;
-    CameraDialog dialog(state);
-    const int result = runner(dialogs::DialogKind::Camera, owner, dialog);
-    if (result == dialogs::kResultOk) {
-        (void)camera.loadVideoFormat();
-        (void)camera.loadStreamSettings();
-    }
-    resumeCapture(camera, held, restart);
-    return 1;
-}
-
-int runCameraDialog(Camera& camera, platform::WindowHandle owner, const CaptureRestart& restart) {
-    return runCameraDialog(camera, owner, restart, dialogs::platformModalRunner());
 }
 
 } // namespace orvix

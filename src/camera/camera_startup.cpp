@@ -1,33 +1,27 @@
 // Start-up and shutdown of a Camera: the exact order in which the processor is
 // detected, the device link and the Surfaces are created, the stored settings are
 // loaded and every present camera gets its own gain and exposure; and on release the
-// order in which settings are saved and everything is freed.
+// order in which settings are saved and everything is ended and freed.
 
-#include <atomic>
 #include <memory>
-#include <mutex>
 #include <new>
 
 #include "camera/camera.h"
-#include "camera/startup_faults.h"
-#include "imaging/processor.h"
-#include "imaging/surface.h"
+#include "capture/startup_faults.h"
 #include "device/device_link.h"
 #include "device/gain_store.h"
 #include "emulator/emulator.h"
 #include "imaging/filter_store.h"
+#include "imaging/processor.h"
 
 namespace orvix {
 
 namespace {
 
-std::atomic<int> pendingAllocationFault{static_cast<int>(StartupAllocation::None)};
-
-template <typename T>
-std::unique_ptr<T> allocateOrNull(StartupAllocation which) {
-    if (takeStartupAllocationFault(which)) return nullptr;
+std::unique_ptr<DeviceLink> allocateLink() {
+    if (takeStartupAllocationFault(StartupAllocation::DeviceLink)) return nullptr;
     try {
-        return std::make_unique<T>();
+        return std::make_unique<DeviceLink>();
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -35,105 +29,91 @@ std::unique_ptr<T> allocateOrNull(StartupAllocation which) {
 
 } // namespace
 
-void failNextStartupAllocation(StartupAllocation which) { pendingAllocationFault.store(static_cast<int>(which)); }
-
-bool takeStartupAllocationFault(StartupAllocation which) {
-    int expected = static_cast<int>(which);
-    if (pendingAllocationFault.load(std::memory_order_relaxed) != expected) return false;
-    return pendingAllocationFault.compare_exchange_strong(expected, static_cast<int>(StartupAllocation::None));
-}
-
-void Camera::allocateSurfaces() {
-    surface8 = allocateOrNull<Surface>(StartupAllocation::Surface8);
-    surface16 = allocateOrNull<Surface>(StartupAllocation::Surface16);
-    surface24 = allocateOrNull<Surface>(StartupAllocation::Surface24);
-    surface32 = allocateOrNull<Surface>(StartupAllocation::Surface32);
-    surface48 = allocateOrNull<Surface>(StartupAllocation::Surface48);
-    surface64 = allocateOrNull<Surface>(StartupAllocation::Surface64);
-    workSurface = allocateOrNull<Surface>(StartupAllocation::WorkSurface);
-    displaySurface = allocateOrNull<Surface>(StartupAllocation::DisplaySurface);
-}
-
 // Every present camera gets the gain and exposure stored for its slot; slot 0 ends
 // up selected, and its block is the one kept.
 void Camera::sendStoredGainsToEveryCamera() {
-    std::lock_guard<std::mutex> lock(settingsMutex);
+    GainBlock block;
     for (int slot = 0; slot < DeviceLink::maxDevices(); ++slot) {
-        if (!link->isDevicePresent(slot)) continue;
-        (void)link->selectDevice(slot);
-        (void)loadGainSettings(*link, gains);
-        (void)link->setGlobalGain(gains.globalGain);
-        (void)link->setExposure(gains.exposure);
+        if (!link_->isDevicePresent(slot)) continue;
+        (void)link_->selectDevice(slot);
+        (void)loadGainSettings(*link_, block);
+        (void)link_->setGlobalGain(block.globalGain);
+        (void)link_->setExposure(block.exposure);
     }
-    (void)link->selectDevice(0);
-    (void)loadGainSettings(*link, gains);
-    (void)link->setGlobalGain(gains.globalGain);
-    (void)link->setExposure(gains.exposure);
-    (void)link->setMirrorV(gains.mirrorV != 0 ? 1 : 0);
+    (void)link_->selectDevice(0);
+    (void)loadGainSettings(*link_, block);
+    (void)link_->setGlobalGain(block.globalGain);
+    (void)link_->setExposure(block.exposure);
+    (void)link_->setMirrorV(block.mirrorV != 0 ? 1 : 0);
+    MutexLock lock(settingsMutex_);
+    gains_ = block;
 }
 
 int Camera::initialize(platform::WindowHandle window) {
-    (void)detectProcessor(&cpuInfo);
-    pipeline = std::make_unique<FramePipeline>(cpuInfo);
+    (void)detectProcessor(&cpuInfo_);
     // The emulator reads its variable on first use and then serves the device names
     // when cameras are to be emulated; it must do so before the link enumerates them.
     (void)emulator::Emulator::instance();
     // The link's constructor enumerates the slots and selects slot 0.
-    link = allocateOrNull<DeviceLink>(StartupAllocation::DeviceLink);
-    allocateSurfaces();
-    errorQueue.setNotifyWindow(window);
-
-    const bool allocated = link && surface8 && surface16 && surface24 && surface32 && surface48 && surface64 &&
-                           workSurface && displaySurface;
+    link_ = allocateLink();
+    bool allocated = link_ != nullptr;
+    if (link_) {
+        CaptureHost& host = *this;
+        engine_ = std::make_unique<CaptureEngine>(*link_, host, cpuInfo_);
+        allocated = engine_->allocate();
+    }
+    errors_.setNotifyWindow(window);
     if (!allocated) {
-        errorQueue.push(ERR_MEMORY);
+        errors_.push(ERR_MEMORY);
         // Without everything it needs the Camera must refuse every device operation,
         // exactly as one that never had a link.
-        link.reset();
+        engine_.reset();
+        link_.reset();
         return 0;
     }
 
-    (void)loadVideoFormat();
-    if (!isGeometryValid()) {
-        errorQueue.push(ERR_GEOMETRY);
-        resetToFullFrame();
-    }
-    // subSample still holds its default here; the stream settings come last.
-    (void)link->setCaptureWindow(format.hStart, format.vStart, format.hEffective, format.vEffective, subSample);
-    previewRect = PreviewRect{0, 0, format.hEffective, format.vEffective};
-
+    loadVideoFormat();
+    VideoFormat format;
+    std::int32_t subSample = 0;
     {
-        std::lock_guard<std::mutex> lock(settingsMutex);
-        (void)loadFilterSettings(filter);
-        (void)loadGraySettings(filter);
+        MutexLock lock(settingsMutex_);
+        if (!formatIsValidLocked()) {
+            errors_.push(ERR_GEOMETRY);
+            resetToFullFrameLocked();
+        }
+        format = format_;
+        subSample = subSample_; // still the default here; the stream settings come last
+        previewRect_ = PreviewRect{0, 0, format_.hEffective, format_.vEffective};
+        (void)loadFilterSettings(filter_);
+        (void)loadGraySettings(filter_);
         filterLoaded_ = true;
     }
+    (void)link_->setCaptureWindow(format.hStart, format.vStart, format.hEffective, format.vEffective, subSample);
     sendStoredGainsToEveryCamera();
-    (void)loadStreamSettings();
+    loadStreamSettings();
     return 1;
 }
 
+bool Camera::shutDown() { return !engine_ || engine_->shutDown(); }
+
 Camera::~Camera() {
+    GainBlock gains;
+    FilterSettings filter;
     {
-        std::lock_guard<std::mutex> lock(settingsMutex);
-        // The gain record is named after the link's selected slot.
-        if (link) (void)saveGainSettings(*link, gains);
-        if (filterLoaded_) {
-            (void)saveFilterSettings(filter);
-            (void)saveGraySettings(filter);
-        }
+        MutexLock lock(settingsMutex_);
+        gains = gains_;
+        filter = filter_;
+    }
+    // The gain record is named after the link's selected slot.
+    if (link_) (void)saveGainSettings(*link_, gains);
+    if (filterLoaded_) {
+        (void)saveFilterSettings(filter);
+        (void)saveGraySettings(filter);
     }
     // Preview window, capture thread and transfers end before anything they use goes.
-    (void)close();
-    link.reset();
-    surface8.reset();
-    surface16.reset();
-    surface24.reset();
-    surface32.reset();
-    surface48.reset();
-    surface64.reset();
-    workSurface.reset();
-    displaySurface.reset();
+    (void)shutDown();
+    engine_.reset();
+    link_.reset();
 }
 
 } // namespace orvix

@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 
 #include "camera/camera.h"
 #include "device/device_link.h"
@@ -26,33 +25,36 @@ void formatDeviceName(char* out, std::size_t size, int number) {
 
 } // namespace
 
+// Each camera keeps its own gain block: the leaving camera's block is saved under its
+// slot, and the new camera's stored block (or the defaults) is loaded before anything
+// is sent to it, so switching slots and back loses nothing.
 int Camera::setDeviceNumber(int index) {
     if (!requireLink()) return 0;
-    if (!captureIsIdle()) return 0;
-    {
-        std::lock_guard<std::mutex> lock(settingsMutex);
-        (void)saveGainSettings(*link, gains);
-    }
-    if (!link->isDevicePresent(index) || link->selectDevice(index) != kLinkOk) {
-        return errorQueue.push(ERR_NO_CAMERA), 0;
-    }
-    // The link remembers what it last sent; the new slot's stored block is not read.
-    std::lock_guard<std::mutex> lock(settingsMutex);
-    gains.globalGain = link->globalGain();
-    gains.colorGainGreen1 = 0;
-    gains.colorGainRed = 0;
-    gains.colorGainBlue = 0;
-    gains.colorGainGreen2 = 0;
-    gains.exposure = link->exposure();
-    return 1;
+    int result = 0;
+    (void)engine_->whileIdle([&] {
+        GainBlock leaving;
+        {
+            MutexLock lock(settingsMutex_);
+            leaving = gains_;
+        }
+        (void)saveGainSettings(*link_, leaving);
+        if (!link_->isDevicePresent(index) || link_->selectDevice(index) != kLinkOk)
+            return (void)errors_.push(ERR_NO_CAMERA);
+        GainBlock arriving = leaving;
+        (void)loadGainSettings(*link_, arriving);
+        MutexLock lock(settingsMutex_);
+        gains_ = arriving;
+        result = 1;
+    });
+    return result;
 }
 
 int Camera::enumDevice(char* names) {
     if (!requireLink()) return 0;
-    if (!names) return errorQueue.push(ERR_PARAMETER), 0;
+    if (!names) return errors_.push(ERR_PARAMETER), 0;
     int found = 0;
     for (int slot = 0; slot < DeviceLink::maxDevices() && found < kDeviceNameCount; ++slot) {
-        if (!link->isDevicePresent(slot)) continue;
+        if (!link_->isDevicePresent(slot)) continue;
         ++found;
         formatDeviceName(names + (found - 1) * kDeviceNameSize, kDeviceNameSize, found);
     }
@@ -62,17 +64,17 @@ int Camera::enumDevice(char* names) {
 
 int Camera::getDeviceName(int index, char* buffer, int length) {
     if (!requireLink()) return 0;
-    if (length < kMinNameBuffer || !buffer) return errorQueue.push(ERR_PARAMETER), 0;
+    if (length < kMinNameBuffer || !buffer) return errors_.push(ERR_PARAMETER), 0;
     if (index < 0 || index >= DeviceLink::maxDevices()) return 0;
-    if (!link->isDevicePresent(index)) return errorQueue.push(ERR_NO_CAMERA), 0;
+    if (!link_->isDevicePresent(index)) return errors_.push(ERR_NO_CAMERA), 0;
     formatDeviceName(buffer, static_cast<std::size_t>(length), index + 1);
     return 1;
 }
 
 int Camera::getCameraInfo(CameraInfo* info) {
     if (!requireLink()) return 0;
-    if (!info) return errorQueue.push(ERR_PARAMETER), 0;
-    if (static_cast<std::uint32_t>(info->size) < sizeof(CameraInfo)) return errorQueue.push(ERR_MEMORY), 0;
+    if (!info) return errors_.push(ERR_PARAMETER), 0;
+    if (static_cast<std::uint32_t>(info->size) < sizeof(CameraInfo)) return errors_.push(ERR_MEMORY), 0;
     info->width = kSensorWidth;
     info->height = kSensorHeight;
     info->globalGainLow = DeviceLink::globalGainMin();
@@ -87,16 +89,16 @@ int Camera::getCameraInfo(CameraInfo* info) {
 int Camera::writeRegister(int address, int value) {
     if (!requireLink()) return 0;
     const auto sensorAddress = static_cast<std::uint16_t>(address & 0xFF);
-    if (!link->writeSensorRegister(sensorAddress, value & 0xFFFF)) return errorQueue.push(ERR_DEVICE_IO), 0;
+    if (!link_->writeSensorRegister(sensorAddress, value & 0xFFFF)) return errors_.push(ERR_DEVICE_IO), 0;
     return 1;
 }
 
 int Camera::readRegister(int address, int* ok) {
     if (!requireLink()) return setOk(ok, 0), 0;
     int value = 0;
-    if (!link->readSensorRegister(static_cast<std::uint16_t>(address & 0xFF), &value)) {
+    if (!link_->readSensorRegister(static_cast<std::uint16_t>(address & 0xFF), &value)) {
         setOk(ok, 0);
-        return errorQueue.push(ERR_DEVICE_IO), 0;
+        return errors_.push(ERR_DEVICE_IO), 0;
     }
     setOk(ok, 1);
     return value & 0xFFFF;
@@ -104,8 +106,8 @@ int Camera::readRegister(int address, int* ok) {
 
 int Camera::fpgaWriteRegister(int address, int value) {
     if (!requireLink()) return 0;
-    if (!link->writeFpgaRegister(static_cast<std::uint8_t>(address), static_cast<std::uint16_t>(value))) {
-        return errorQueue.push(ERR_DEVICE_IO), 0;
+    if (!link_->writeFpgaRegister(static_cast<std::uint8_t>(address), static_cast<std::uint16_t>(value))) {
+        return errors_.push(ERR_DEVICE_IO), 0;
     }
     return 1;
 }
@@ -113,9 +115,9 @@ int Camera::fpgaWriteRegister(int address, int value) {
 int Camera::fpgaReadRegister(int address, int* ok) {
     if (!requireLink()) return setOk(ok, 0), 0;
     std::uint16_t value = 0;
-    if (!link->readFpgaRegister(static_cast<std::uint8_t>(address), &value)) {
+    if (!link_->readFpgaRegister(static_cast<std::uint8_t>(address), &value)) {
         setOk(ok, 0);
-        return errorQueue.push(ERR_DEVICE_IO), 0;
+        return errors_.push(ERR_DEVICE_IO), 0;
     }
     setOk(ok, 1);
     return value;
@@ -124,9 +126,9 @@ int Camera::fpgaReadRegister(int address, int* ok) {
 int Camera::readSromId(int index, int* ok) {
     if (!requireLink()) return setOk(ok, 0), 0;
     std::uint8_t value = 0;
-    if (!link->readSromId(index, &value)) {
+    if (!link_->readSromId(index, &value)) {
         setOk(ok, 0);
-        return errorQueue.push(ERR_NOT_INITIALIZED), 0;
+        return errors_.push(ERR_NOT_INITIALIZED), 0;
     }
     setOk(ok, 1);
     return value;
@@ -134,7 +136,7 @@ int Camera::readSromId(int index, int* ok) {
 
 int Camera::writeSromId(int index, int value) {
     if (!requireLink()) return 0;
-    if (!link->writeSromId(index, value)) return errorQueue.push(ERR_NOT_INITIALIZED), 0;
+    if (!link_->writeSromId(index, value)) return errors_.push(ERR_NOT_INITIALIZED), 0;
     return 1;
 }
 

@@ -123,18 +123,18 @@ void switchPreviewMode(DeviceLink& link, bool live) {
 
 int Camera::setMonitorPreviewMode(int on) {
     try {
-        if (!link) throw ERR_NOT_INITIALIZED;
-        switchPreviewMode(*link, on != 0);
+        if (!link_) throw ERR_NOT_INITIALIZED;
+        switchPreviewMode(*link_, on != 0);
         return 1;
     } catch (ORVIXSDK_ERROR code) {
-        errorQueue.push(code);
+        errors_.push(code);
         return 0;
     }
 }
 
 int Camera::monitorPreviewMode(int* ok) {
     if (!requireLink()) return setOk(ok, 0), 0;
-    return MonitorRegisters{*link, errorQueue}.get(kPreviewMode, ok, [](std::uint16_t value) {
+    return MonitorRegisters{*link_, errors_}.get(kPreviewMode, ok, [](std::uint16_t value) {
         return value == kPreviewLiveReading ? 1 : 0;
     });
 }
@@ -172,18 +172,18 @@ bool writeMonitorTiming(DeviceLink& link, const TimingTable& table) {
 int Camera::setMonitorPreviewSize(int width, int height) {
     if (!requireLink()) return 0;
     const TimingTable* table = monitorTimingFor(width, height);
-    if (!table) return errorQueue.push(ERR_PARAMETER), 0;
+    if (!table) return errors_.push(ERR_PARAMETER), 0;
     // A failed write makes the result 0 (nothing is queued, as for the gain setters)
     // instead of reporting a size the camera may not have.
-    return writeMonitorTiming(*link, *table) ? 1 : 0;
+    return writeMonitorTiming(*link_, *table) ? 1 : 0;
 }
 
 int Camera::monitorPreviewSize(int* width, int* height) {
     if (!requireLink()) return 0;
-    if (!width || !height) return errorQueue.push(ERR_PARAMETER), 0;
+    if (!width || !height) return errors_.push(ERR_PARAMETER), 0;
     std::uint16_t horizontal = 0; // a failed read leaves 0, which is no known size
-    (void)link->readFpgaRegister(kHorizontalSize, &horizontal);
-    if (!sizeOfHorizontal(horizontal, width, height)) return errorQueue.push(ERR_PARAMETER), 0;
+    (void)link_->readFpgaRegister(kHorizontalSize, &horizontal);
+    if (!sizeOfHorizontal(horizontal, width, height)) return errors_.push(ERR_PARAMETER), 0;
     return 1;
 }
 
@@ -191,37 +191,37 @@ int Camera::monitorPreviewSize(int* width, int* height) {
 
 int Camera::setMonitorColorMode(int color) {
     if (!requireLink()) return 0;
-    return MonitorRegisters{*link, errorQueue}.modify(
+    return MonitorRegisters{*link_, errors_}.modify(
         kColorProcessing, [&](std::uint16_t value) { return setBits(value, kMonochrome, color == 0); });
 }
 
 int Camera::monitorColorMode(int* ok) {
     if (!requireLink()) return setOk(ok, 0), 0;
-    return MonitorRegisters{*link, errorQueue}.get(kColorProcessing, ok,
+    return MonitorRegisters{*link_, errors_}.get(kColorProcessing, ok,
                                                    [](std::uint16_t value) { return (value & kMonochrome) ? 0 : 1; });
 }
 
 int Camera::setMonitorBayerGainAuto(int on) {
     if (!requireLink()) return 0;
-    return MonitorRegisters{*link, errorQueue}.modify(
+    return MonitorRegisters{*link_, errors_}.modify(
         kColorProcessing, [&](std::uint16_t value) { return setBits(value, kAutoBayerGain, on != 0); });
 }
 
 int Camera::monitorBayerGainAuto(int* ok) {
     if (!requireLink()) return setOk(ok, 0), 0;
-    return MonitorRegisters{*link, errorQueue}.get(kColorProcessing, ok,
+    return MonitorRegisters{*link_, errors_}.get(kColorProcessing, ok,
                                                    [](std::uint16_t value) { return (value & kAutoBayerGain) ? 1 : 0; });
 }
 
 int Camera::setMonitorBayerGainLock(int on) {
     if (!requireLink()) return 0;
-    return MonitorRegisters{*link, errorQueue}.modify(
+    return MonitorRegisters{*link_, errors_}.modify(
         kColorProcessing, [&](std::uint16_t value) { return setBits(value, kGainsUnlocked, on == 0); });
 }
 
 int Camera::monitorBayerGainLock(int* ok) {
     if (!requireLink()) return setOk(ok, 0), 0;
-    return MonitorRegisters{*link, errorQueue}.get(kColorProcessing, ok,
+    return MonitorRegisters{*link_, errors_}.get(kColorProcessing, ok,
                                                    [](std::uint16_t value) { return (value & kGainsUnlocked) ? 0 : 1; });
 }
 
@@ -237,40 +237,40 @@ int writeBayerGain(DeviceLink& link, std::uint8_t address, int gain) {
 
 int Camera::setMonitorBayerGainRed(int gain) {
     if (!requireLink()) return 0;
-    return writeBayerGain(*link, kBayerGainRed, gain);
+    return writeBayerGain(*link_, kBayerGainRed, gain);
 }
 
 int Camera::setMonitorBayerGainGreen(int gain) {
     if (!requireLink()) return 0;
-    return writeBayerGain(*link, kBayerGainGreen, gain);
+    return writeBayerGain(*link_, kBayerGainGreen, gain);
 }
 
 int Camera::setMonitorBayerGainBlue(int gain) {
     if (!requireLink()) return 0;
-    return writeBayerGain(*link, kBayerGainBlue, gain);
+    return writeBayerGain(*link_, kBayerGainBlue, gain);
 }
 
 int Camera::monitorBayerGainRed(int* ok) {
     if (!requireLink()) return setOk(ok, 0), 0;
-    return MonitorRegisters{*link, errorQueue}.get(kBayerGainRed, ok, [](std::uint16_t value) { return int{value}; });
+    return MonitorRegisters{*link_, errors_}.get(kBayerGainRed, ok, [](std::uint16_t value) { return int{value}; });
 }
 
 int Camera::monitorBayerGainGreen(int* ok) {
     if (!requireLink()) return setOk(ok, 0), 0;
-    return MonitorRegisters{*link, errorQueue}.get(kBayerGainGreen, ok,
+    return MonitorRegisters{*link_, errors_}.get(kBayerGainGreen, ok,
                                                    [](std::uint16_t value) { return int{value}; });
 }
 
 int Camera::monitorBayerGainBlue(int* ok) {
     if (!requireLink()) return setOk(ok, 0), 0;
-    return MonitorRegisters{*link, errorQueue}.get(kBayerGainBlue, ok, [](std::uint16_t value) { return int{value}; });
+    return MonitorRegisters{*link_, errors_}.get(kBayerGainBlue, ok, [](std::uint16_t value) { return int{value}; });
 }
 
 // ---- camera clock ---------------------------------------------------------------------------
 
 int Camera::setMonitorCameraClock(int clock) {
     if (!requireLink()) return 0;
-    return MonitorRegisters{*link, errorQueue}.modify(kCameraClock, [&](std::uint16_t value) -> std::uint16_t {
+    return MonitorRegisters{*link_, errors_}.modify(kCameraClock, [&](std::uint16_t value) -> std::uint16_t {
         if (clock == 0) return 0; // 16 MHz: the whole register is cleared
         const auto others = static_cast<std::uint16_t>(value & ~kClockCodeMask);
         return static_cast<std::uint16_t>(others | (clock == 2 ? kClock48MHz : kClock24MHz));
@@ -279,7 +279,7 @@ int Camera::setMonitorCameraClock(int clock) {
 
 int Camera::monitorCameraClock(int* ok) {
     if (!requireLink()) return setOk(ok, 0), 0;
-    return MonitorRegisters{*link, errorQueue}.get(kCameraClock, ok,
+    return MonitorRegisters{*link_, errors_}.get(kCameraClock, ok,
                                                    [](std::uint16_t value) { return (value >> 8) & 0xF; });
 }
 

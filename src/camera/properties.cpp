@@ -2,7 +2,6 @@
 // with its accepted range. Global gain and exposure also go to the device at once.
 
 #include <climits>
-#include <mutex>
 
 #include "camera/camera.h"
 #include "camera/property_ids.h"
@@ -83,70 +82,70 @@ void setOk(int* ok, int value) {
 int Camera::setFilterValue(int id, int value) {
     if (!requireLink()) return 0;
     const Property* property = findProperty(id);
-    if (!property || value < property->min || value > property->max) return errorQueue.push(ERR_PARAMETER), 0;
+    if (!property || value < property->min || value > property->max) return errors_.push(ERR_PARAMETER), 0;
 
     {
-        std::lock_guard<std::mutex> lock(settingsMutex);
+        MutexLock lock(settingsMutex_);
         switch (property->storage) {
         case Storage::FilterField:
-            filter.*property->filterField = value;
+            filter_.*property->filterField = value;
             break;
         case Storage::Flag:
-            filter.*property->filterField = value != 0 ? 1 : 0;
+            filter_.*property->filterField = value != 0 ? 1 : 0;
             break;
         case Storage::BayerRgb:
-            filter.bayerGainRed = value & 0xFF;
-            filter.bayerGainGreen = (value >> 8) & 0xFF;
-            filter.bayerGainBlue = (value >> 16) & 0xFF;
+            filter_.bayerGainRed = value & 0xFF;
+            filter_.bayerGainGreen = (value >> 8) & 0xFF;
+            filter_.bayerGainBlue = (value >> 16) & 0xFF;
             break;
         case Storage::GlobalGain:
-            gains.globalGain = value;
-            gains.colorGainRed = value;
-            gains.colorGainGreen1 = value;
-            gains.colorGainGreen2 = value;
-            gains.colorGainBlue = value;
+            gains_.globalGain = value;
+            gains_.colorGainRed = value;
+            gains_.colorGainGreen1 = value;
+            gains_.colorGainGreen2 = value;
+            gains_.colorGainBlue = value;
             break;
         case Storage::ColorGain:
         case Storage::Exposure:
-            gains.*property->gainField = value;
+            gains_.*property->gainField = value;
             break;
         }
     }
     // The device requests go out without holding the settings lock.
-    if (property->storage == Storage::GlobalGain) (void)link->setGlobalGain(value);
-    if (property->storage == Storage::Exposure) (void)link->setExposure(value);
+    if (property->storage == Storage::GlobalGain) (void)link_->setGlobalGain(value);
+    if (property->storage == Storage::Exposure) (void)link_->setExposure(value);
     return 1;
 }
 
 int Camera::getFilterValue(int id, int* ok) {
-    if (!link) {
+    if (!link_) {
         setOk(ok, 0);
-        return errorQueue.push(ERR_NOT_INITIALIZED), 0;
+        return errors_.push(ERR_NOT_INITIALIZED), 0;
     }
     setOk(ok, 1);
     const Property* property = findProperty(id);
     if (!property) {
         setOk(ok, 0);
-        return errorQueue.push(ERR_PARAMETER), 0;
+        return errors_.push(ERR_PARAMETER), 0;
     }
 
     switch (property->storage) {
     case Storage::GlobalGain:
-        return link->globalGain();
+        return link_->globalGain();
     case Storage::Exposure:
-        return link->exposure();
+        return link_->exposure();
     case Storage::ColorGain:
         return 0;
     case Storage::FilterField:
     case Storage::Flag:
         break;
     case Storage::BayerRgb: {
-        std::lock_guard<std::mutex> lock(settingsMutex);
-        return (filter.bayerGainBlue & 0xFF) << 16 | (filter.bayerGainGreen & 0xFF) << 8 | (filter.bayerGainRed & 0xFF);
+        MutexLock lock(settingsMutex_);
+        return (filter_.bayerGainBlue & 0xFF) << 16 | (filter_.bayerGainGreen & 0xFF) << 8 | (filter_.bayerGainRed & 0xFF);
     }
     }
-    std::lock_guard<std::mutex> lock(settingsMutex);
-    return filter.*property->filterField;
+    MutexLock lock(settingsMutex_);
+    return filter_.*property->filterField;
 }
 
 } // namespace orvix

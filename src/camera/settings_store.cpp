@@ -78,31 +78,28 @@ void createDefaultSettings() {
 
 } // namespace
 
-int Camera::loadVideoFormat() {
+void Camera::loadVideoFormat() {
     const platform::RegistryKey root = platform::RegistryKey::openCurrentUser(platform::kSettingsKeyPath);
-    if (!root) {
-        createDefaultSettings();
-        return 0;
-    }
+    if (!root) return createDefaultSettings();
     std::int32_t selected = 0;
-    if (!root.queryInt(settings::kSelectedFormatValue, selected)) return 0;
+    if (!root.queryInt(settings::kSelectedFormatValue, selected)) return;
     const platform::RegistryKey record = root.openSubkey(settings::formatRecordName(selected));
-    if (!record) return 0;
-    settings::readVideoFormat(record, format);
-    return 1;
+    if (!record) return;
+    MutexLock lock(settingsMutex_);
+    settings::readVideoFormat(record, format_);
 }
 
-int Camera::loadStreamSettings() {
+void Camera::loadStreamSettings() {
     const platform::RegistryKey root = platform::RegistryKey::openCurrentUser(platform::kSettingsKeyPath);
-    if (!root) return 0;
-    (void)root.queryInt(settings::kColorValue, colorType);
-    (void)root.queryInt(settings::kSubSampleValue, subSample);
+    if (!root) return;
+    MutexLock lock(settingsMutex_);
+    (void)root.queryInt(settings::kColorValue, colorType_);
+    (void)root.queryInt(settings::kSubSampleValue, subSample_);
     std::int32_t storedWait = 0;
-    // The preview loop sleeps this long before every poll; a negative value (which
+    // The preview loop waits this long before every poll; a negative value (which
     // setWaitTime refuses) would read as an endless wait there.
-    if (root.queryInt(settings::kWaitTimeValue, storedWait)) waitTime = storedWait < 0 ? 0 : storedWait;
-    (void)root.queryInt(settings::kClockValue, halfClock);
-    return 1;
+    if (root.queryInt(settings::kWaitTimeValue, storedWait)) waitTime_ = storedWait < 0 ? 0 : storedWait;
+    (void)root.queryInt(settings::kClockValue, halfClock_);
 }
 
 } // namespace orvix

@@ -1,181 +1,135 @@
-// Starting capture: preparing the Surfaces and the device for the colour type, and the
-// preview, callback-preview, trigger and capture modes.
+// Starting capture: preparing the Surfaces and the device for a configuration, and
+// the preview, callback-preview, trigger and capture modes.
 //
 // A start while a capture thread still runs is refused (0, nothing queued): the
 // thread keeps using the Surfaces and the device, so nothing may be prepared again
 // under it. This covers a trigger thread whose transfer timed out (the state then
 // reads idle although the thread goes on arming) and a second Orvix_Trigger.
 
-#include <mutex>
-
-#include "camera/camera.h"
-#include "imaging/surface.h"
+#include "capture/capture_engine.h"
 #include "device/device_link.h"
-#include "platform/preview_window.h"
 
 namespace orvix {
 
-namespace {
+bool CaptureEngine::threadRunning() const { return thread_ && thread_->running(); }
 
-// Image sizes shrink by 2 or 4 in each dimension for sub-sample modes 1 and 2.
-std::int32_t subSampled(std::int32_t length, std::int32_t subSample) {
-    switch (subSample) {
-    case 1: return length / 2;
-    case 2: return length / 4;
-    case 3: return length / 8;
-    default: return length;
-    }
+bool CaptureEngine::prepareSurfaces(const CaptureConfig& config) {
+    MutexLock lock(surfaceMutex_);
+    imageType_ = config.colorType;
+    imageReady_ = false;
+    return surfaces_.prepare(config.colorType, subSampled(config.window.hEffective, config.subSample),
+                             subSampled(config.window.vEffective, config.subSample));
 }
 
-bool createSurface(std::unique_ptr<Surface>& surface, std::int32_t width, std::int32_t height, std::uint16_t bits) {
-    return surface && surface->create(width, height, bits);
-}
-
-constexpr std::int32_t kTriggerTransferTimeoutMs = 3000;
-
-} // namespace
-
-bool Camera::captureThreadRunning() const { return threadHandle && threadHandle->running(); }
-
-bool Camera::prepareCapture() {
-    if (!link->isDevicePresent(link->currentDevice())) return errorQueue.push(ERR_NO_CAMERA), false;
-    if (!isGeometryValid()) return errorQueue.push(ERR_GEOMETRY), false;
-    const std::int32_t w = subSampled(format.hEffective, subSample);
-    const std::int32_t h = subSampled(format.vEffective, subSample);
-    const std::int32_t type = colorType;
-
-    {
-        std::lock_guard<std::mutex> lock(surfaceMutex);
-        bool made = true;
-        if (made && (type == 0 || type == 1 || type == 2 || type == 3)) {
-            made = createSurface(surface8, w, h, 8);
-            if (made) surface8->setColorTable(Surface::kColorTableModeGrayRamp, nullptr, 0, 0);
-        }
-        if (made && (type == 1 || type == 4 || type == 5)) made = createSurface(surface16, w, h, 16);
-        if (made && type != 1) made = createSurface(surface24, w, h, 24);
-        if (made && type == 3) made = createSurface(surface32, w, h, 32);
-        if (made && type == 4) made = createSurface(surface48, w, h, 48);
-        if (made && type == 5) made = createSurface(surface64, w, h, 64);
-        if (made) made = workSurface && workSurface->createLike(outputSurface());
-        if (!made) return errorQueue.push(ERR_MEMORY), false;
-    }
-
+void CaptureEngine::programDevice(const CaptureConfig& config) {
     int currentHalfClock = 0;
-    if (link->readHalfClock(&currentHalfClock) && currentHalfClock != halfClock) (void)link->setHalfClock(halfClock);
-    (void)link->setCaptureWindow(format.hStart, format.vStart, format.hEffective, format.vEffective, subSample);
-    (void)link->setTenBitMode(isWordTransfer() ? 1 : 0);
-    GainBlock sent;
-    {
-        std::lock_guard<std::mutex> lock(settingsMutex);
-        sent = gains;
-    }
-    (void)link->setMirrorV(sent.mirrorV);
-    (void)link->setGlobalGain(sent.globalGain);
-    (void)link->setExposure(sent.exposure);
+    if (link_.readHalfClock(&currentHalfClock) && currentHalfClock != config.halfClock)
+        (void)link_.setHalfClock(config.halfClock);
+    const VideoFormat& w = config.window;
+    (void)link_.setCaptureWindow(w.hStart, w.vStart, w.hEffective, w.vEffective, config.subSample);
+    (void)link_.setTenBitMode(isWordTransfer(config.colorType) ? 1 : 0);
+    (void)link_.setMirrorV(config.gains.mirrorV);
+    (void)link_.setGlobalGain(config.gains.globalGain);
+    (void)link_.setExposure(config.gains.exposure);
+}
 
-    {
-        std::lock_guard<std::mutex> lock(previewMutex);
-        std::int32_t clientWidth = 0;
-        std::int32_t clientHeight = 0;
-        platform::clientSize(previewWindow, clientWidth, clientHeight);
-        if (displaySurface && previewDC && platform::isWindowVisible(previewWindow) && clientWidth > 0 &&
-            clientHeight > 0) {
-            const bool mono = isMonoDisplay();
-            if (displaySurface->create(clientWidth, clientHeight, mono ? 8 : 24) && mono)
-                displaySurface->setColorTable(Surface::kColorTableModeGrayRamp, nullptr, 0, 0);
-        }
-    }
+bool CaptureEngine::prepare(const CaptureConfig& config) {
+    if (!link_.isDevicePresent(link_.currentDevice())) return host_.reportError(ERR_NO_CAMERA), false;
+    if (!isGeometryValid(config.window, config.subSample)) return host_.reportError(ERR_GEOMETRY), false;
+    if (!prepareSurfaces(config)) return host_.reportError(ERR_MEMORY), false;
+    programDevice(config);
+    window_.prepareDisplay(isMonoDisplay(config.colorType));
     return true;
 }
 
-bool Camera::startCaptureThread() {
-    threadRun.store(kThreadRun);
-    threadDoneEvent = std::make_unique<platform::Event>();
-    threadHandle = std::make_unique<platform::Thread>();
-    if (threadDoneEvent->valid()) (void)threadHandle->start([this] { captureThreadMain(this); });
-    threadId = threadHandle->running() ? threadHandle->id() : 0;
-    return threadDoneEvent->valid() && threadHandle->running() && threadId != 0;
+bool CaptureEngine::startThread(const RunningCapture& run) {
+    if (!wake_.valid() || !done_.valid()) return false;
+    threadRun_.store(kThreadRun);
+    wake_.reset();
+    done_.reset();
+    thread_ = std::make_unique<platform::Thread>();
+    if (!thread_->start([this, run] { threadMain(run); })) {
+        thread_.reset();
+        return false;
+    }
+    return thread_->id() != 0;
 }
 
-int Camera::startPreview() {
-    std::lock_guard<std::recursive_mutex> control(captureControlMutex_);
-    if (!requireLink()) return 0;
-    const std::int32_t state = captureState.load();
+int CaptureEngine::startPreviewLocked(const CaptureConfig& config) {
+    const std::int32_t state = state_.load();
     if (state == kCapturePreview) return 1;
-    if (state != kCaptureIdle || captureThreadRunning()) return 0;
-    if (!prepareCapture()) return 0;
-    if (!startCaptureThread()) {
-        (void)stopPreview();
-        return errorQueue.push(ERR_THREAD), 0;
+    if (state != kCaptureIdle || threadRunning()) return 0;
+    if (!prepare(config)) return 0;
+    if (!startThread(RunningCapture{config, sessionTarget_, false})) {
+        (void)stopLocked();
+        return host_.reportError(ERR_THREAD), 0;
     }
-    (void)link->setTriggerMode(0);
-    if (link->startContinuousTransfer() != kLinkOk) {
-        (void)stopPreview();
-        return errorQueue.push(ERR_DEVICE_IO), 0;
+    (void)link_.setTriggerMode(0);
+    if (link_.startContinuousTransfer() != kLinkOk) {
+        (void)stopLocked();
+        return host_.reportError(ERR_DEVICE_IO), 0;
     }
-    captureState.store(kCapturePreview);
+    state_.store(kCapturePreview);
     return 1;
 }
 
-bool Camera::openPreviewWindow(platform::WindowHandle window, void* buffer, std::int32_t size, std::int32_t topDown) {
-    {
-        // The capture thread reads the delivery target under the frame lock.
-        std::lock_guard<std::mutex> lock(surfaceMutex);
-        callbackWindow = window;
-        callbackBuffer = buffer;
-        callbackBufferSize = size;
-        callbackTopDown = topDown;
+int CaptureEngine::startPreview(const CaptureConfig& config) {
+    MutexLock control(controlMutex_);
+    return startPreviewLocked(config);
+}
+
+bool CaptureEngine::openWindow(const CaptureConfig& config, const DeliveryTarget& target) {
+    const PreviewWindow::OpenResult opened =
+        window_.open(config.previewParent, config.previewRect, subSampled(config.window.hEffective, config.subSample),
+                     subSampled(config.window.vEffective, config.subSample));
+    if (opened != PreviewWindow::OpenResult::Opened) {
+        // A window without a device context stays until close; the target is not
+        // kept for a session that never started.
+        sessionTarget_ = DeliveryTarget{};
+        sessionWindow_.store(0);
+        return host_.reportError(ERR_WINDOW), false;
     }
-    const platform::WindowHandle made = createPreviewWindow(previewParent, previewRect);
-    if (made == 0) return errorQueue.push(ERR_WINDOW), false;
-    std::lock_guard<std::mutex> lock(previewMutex);
-    previewWindow = made;
-    previewDC = platform::WindowDC::acquire(made);
-    if (!previewDC) return errorQueue.push(ERR_WINDOW), false;
+    sessionTarget_ = target;
+    sessionWindow_.store(target.window);
     return true;
 }
 
-// Plain preview: no delivery target.
-int Camera::preview() { return callBackPreview(0, nullptr, 0, 0); }
-
-int Camera::callBackPreview(platform::WindowHandle window, void* buffer, std::int32_t size, std::int32_t topDown) {
-    std::lock_guard<std::recursive_mutex> control(captureControlMutex_);
+int CaptureEngine::preview(const CaptureConfig& config, const DeliveryTarget& target) {
+    MutexLock control(controlMutex_);
     // One preview window at a time: a second one would be stacked over the first.
-    if (previewWindow != 0) return 0;
-    if (!openPreviewWindow(window, buffer, size, topDown)) return 0;
-    if (startPreview() == 1) return 1;
-    (void)close();
+    if (window_.isOpen()) return 0;
+    if (!openWindow(config, target)) return 0;
+    if (startPreviewLocked(config) == 1) return 1;
+    (void)closeLocked();
     return 0;
 }
 
-int Camera::trigger(platform::WindowHandle window, void* buffer, std::int32_t size, std::int32_t topDown) {
-    std::lock_guard<std::recursive_mutex> control(captureControlMutex_);
-    if (!requireLink()) return 0;
-    const std::int32_t state = captureState.load();
-    if (state != kCaptureIdle || captureThreadRunning()) return 0;
-    if (!openPreviewWindow(window, buffer, size, topDown)) return 0;
-    if (!prepareCapture()) {
-        (void)close();
+int CaptureEngine::trigger(const CaptureConfig& config, const DeliveryTarget& target) {
+    MutexLock control(controlMutex_);
+    if (state_.load() != kCaptureIdle || threadRunning()) return 0;
+    if (!openWindow(config, target)) return 0;
+    if (!prepare(config)) {
+        (void)closeLocked();
         return 0;
     }
-    captureState.store(kCaptureTrigger);
-    link->setTransferTimeout(kTriggerTransferTimeoutMs);
-    (void)link->setTriggerMode(1);
-    if (!startCaptureThread()) {
-        (void)close();
-        return errorQueue.push(ERR_THREAD), 0;
+    state_.store(kCaptureTrigger);
+    link_.setTransferTimeout(kTriggerTransferTimeoutMs);
+    (void)link_.setTriggerMode(1);
+    if (!startThread(RunningCapture{config, target, true})) {
+        (void)closeLocked();
+        return host_.reportError(ERR_THREAD), 0;
     }
     return 1;
 }
 
-int Camera::capture() {
-    std::lock_guard<std::recursive_mutex> control(captureControlMutex_);
-    if (!requireLink()) return 0;
-    const std::int32_t state = captureState.load();
-    if (state == kCapturePreview || state == kCaptureTrigger || captureThreadRunning()) return 0;
+int CaptureEngine::capture(const CaptureConfig& config) {
+    MutexLock control(controlMutex_);
+    const std::int32_t state = state_.load();
+    if (state == kCapturePreview || state == kCaptureTrigger || threadRunning()) return 0;
     if (state == kCaptureSnapshotReady) return 1;
-    if (!prepareCapture()) return 0;
-    captureState.store(kCaptureSnapshotReady);
+    if (!prepare(config)) return 0;
+    preparedConfig_ = config;
+    state_.store(kCaptureSnapshotReady);
     return 1;
 }
 

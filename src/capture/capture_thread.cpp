@@ -1,16 +1,11 @@
 // The capture thread: the preview loop that takes the newest frame from the
 // continuous transfer, and the trigger loop that arms one-shot transfers released by
-// the camera's external trigger. Each delivered frame is fetched into the raw Surface,
-// processed, painted, copied to the caller's buffer and announced with ORVIX_WM_FRAME
-// (wParam = the address of frameInfo).
-//
-// A frame is fetched, processed and delivered under surfaceMutex, so exported calls
-// never read or recreate a Surface half-way through a frame.
+// the camera's external trigger. Each frame is fetched into the raw Surface and
+// processed under the surface lock, then painted, copied to the caller's buffer and
+// announced with ORVIX_WM_FRAME (wParam = the address of the frame information)
+// without it.
 
-#include <mutex>
-
-#include "camera/camera.h"
-#include "imaging/surface.h"
+#include "capture/capture_engine.h"
 #include "device/device_link.h"
 #include "imaging/pixel_kernels.h"
 #include "platform/clock.h"
@@ -20,46 +15,62 @@ namespace orvix {
 
 namespace {
 
-constexpr std::uint32_t kFrameMessage = ORVIX_WM_FRAME;
 constexpr std::uint32_t kTriggerPollMs = 10;
 
-// frameInfo is read by the application through the posted address while the next
-// frame may be written; each field is stored whole.
+// The frame information is read by the application through the posted address while
+// the next frame may be written; each field is stored whole.
 void storeField(std::int32_t& field, std::int32_t value) { __atomic_store_n(&field, value, __ATOMIC_RELAXED); }
 
 } // namespace
 
-void captureThreadMain(Camera* camera) {
-    if (camera->captureState.load() == kCaptureTrigger)
-        camera->triggerLoop();
+void CaptureEngine::threadMain(const RunningCapture& run) {
+    if (run.trigger)
+        triggerLoop(run);
     else
-        camera->previewLoop();
-    camera->threadDoneEvent->set();
+        previewLoop(run);
+    done_.set();
 }
 
-platform::WindowHandle Camera::frameMessageWindow() const {
-    std::lock_guard<std::mutex> lock(surfaceMutex);
-    return callbackWindow;
+void CaptureEngine::reportFrameFailure(platform::WindowHandle window, std::int32_t code) {
+    if (window) (void)platform::postWindowMessage(window, ORVIX_WM_FRAME, 0, code);
+    host_.reportError(code);
 }
 
-void Camera::reportFrameFailure(std::int32_t code) {
-    if (const platform::WindowHandle window = frameMessageWindow())
-        (void)platform::postWindowMessage(window, kFrameMessage, 0, code);
-    errorQueue.push(code);
+std::int32_t CaptureEngine::measureFrameRate() {
+    ++frameCount_;
+    const std::uint32_t now = platform::multimediaTime();
+    const std::uint32_t sinceRateTime = now - rateTime_;
+    if (sinceRateTime > 1000) {
+        frameRate_ = static_cast<std::int32_t>(static_cast<double>(frameCount_) * 10000.0 / sinceRateTime);
+        frameCount_ = 0;
+        rateTime_ = now;
+    }
+    return frameRate_;
 }
 
-bool Camera::fetchFrame(bool fromRing) {
-    Surface* raw = rawSurface();
+void CaptureEngine::publishFrameInfo(const CaptureConfig& config, std::int32_t rate) {
+    const std::int32_t width = subSampled(config.window.hEffective, config.subSample);
+    const std::int32_t height = subSampled(config.window.vEffective, config.subSample);
+    storeField(frameInfo_.size, static_cast<std::int32_t>(sizeof(FrameInfo)));
+    storeField(frameInfo_.width, width);
+    storeField(frameInfo_.height, height);
+    storeField(frameInfo_.bitsPerPixel, bitsPerPixelOfColorType(config.colorType));
+    storeField(frameInfo_.frameRate, rate);
+    storeField(frameInfo_.reserved, 0);
+}
+
+bool CaptureEngine::fetchLocked(const CaptureConfig& config, bool fromRing) {
+    Surface* raw = surfaces_.raw(config.colorType);
     if (!raw || raw->isEmpty()) return false;
     // The link must copy exactly the raw Surface's geometry and sample width, or the
     // copy would not fit it.
-    const WindowCopy window = link->windowCopy();
+    const WindowCopy window = link_.windowCopy();
     const bool wordSamples = raw->bitsPerPixel() == 16;
     if (window.outputWidth() != raw->width() || window.outputHeight() != raw->height() ||
-        (link->tenBitMode() != 0) != wordSamples)
+        (link_.tenBitMode() != 0) != wordSamples)
         return false;
-
-    const int copied = fromRing ? link->convertRingFrame(raw->bits(), 0, 0, 1) : link->convertFrame(raw->bits(), 0, 0, 1);
+    const int copied =
+        fromRing ? link_.convertRingFrame(raw->bits(), 0, 0, 1) : link_.convertFrame(raw->bits(), 0, 0, 1);
     if (copied != kLinkOk) return false;
     // The copy is packed row after row; spread the rows to the stride.
     const std::uint32_t packedRow = static_cast<std::uint32_t>(raw->width()) * raw->bytesPerPixel();
@@ -67,92 +78,86 @@ bool Camera::fetchFrame(bool fromRing) {
     return true;
 }
 
-void Camera::publishFrameInfo(std::int32_t rate) {
-    const Surface* raw = rawSurface();
-    storeField(frameInfo.size, static_cast<std::int32_t>(sizeof(FrameInfo)));
-    storeField(frameInfo.width, raw ? raw->width() : 0);
-    storeField(frameInfo.height, raw ? raw->height() : 0);
-    storeField(frameInfo.bitsPerPixel, bitsPerPixelOfColorType(colorType));
-    storeField(frameInfo.frameRate, rate);
-    storeField(frameInfo.reserved, 0);
+bool CaptureEngine::processLocked(const CaptureConfig& config, const FrameSettings& settings, bool fromRing,
+                                  FrameMeasurements& measured, const Surface** displayable) {
+    if (!fetchLocked(config, fromRing)) return false;
+    measured = pipeline_.process(config.colorType, surfaces_.frame(config.colorType), settings);
+    imageReady_ = true;
+    if (displayable) *displayable = surfaces_.updateDisplayable(config.colorType);
+    return true;
 }
 
-// Processes the fetched frame and hands it to the application. Called with
-// surfaceMutex held.
-void Camera::deliverFrame() {
-    processFrame();
-    paintPreview();
-    if (callbackBuffer && callbackBufferSize != 0 &&
-        !copyImageOut(outputSurface(), callbackTopDown, callbackBuffer, callbackBufferSize))
+void CaptureEngine::handleFrame(const RunningCapture& run, bool fromRing) {
+    const FrameSettings settings = host_.frameSettings();
+    FrameMeasurements measured;
+    const Surface* displayable = nullptr;
+    bool processed = false;
+    {
+        MutexLock lock(surfaceMutex_);
+        processed = processLocked(run.config, settings, fromRing, measured, &displayable);
+    }
+    if (!processed) return reportFrameFailure(run.target.window, ERR_FRAME_TRANSFER);
+    host_.frameMeasured(measured, settings.autoIris);
+    publishFrameInfo(run.config, run.trigger ? 0 : measureFrameRate());
+    deliver(run, displayable);
+}
+
+// While this thread runs it is the only writer of the Surfaces (every start, snapshot
+// and capture-window change is refused meanwhile), so it reads them here without the
+// surface lock; exported calls reading them under the lock only read as well.
+void CaptureEngine::deliver(const RunningCapture& run, const Surface* displayable) ORVIX_NO_THREAD_SAFETY_ANALYSIS {
+    const std::int32_t type = run.config.colorType;
+    if (displayable) window_.paint(*displayable, isMonoDisplay(type), type == 1);
+    const DeliveryTarget& target = run.target;
+    const Surface* output = surfaces_.output(type);
+    if (target.buffer && target.size != 0 &&
+        (!output || !copyImageOut(*output, target.topDown, target.buffer, target.size, target.window)))
         return; // reported as a too-small buffer; no frame message
-    if (callbackWindow)
-        (void)platform::postWindowMessage(callbackWindow, kFrameMessage, reinterpret_cast<std::uintptr_t>(&frameInfo),
+    if (target.window)
+        (void)platform::postWindowMessage(target.window, ORVIX_WM_FRAME, reinterpret_cast<std::uintptr_t>(&frameInfo_),
                                           0);
 }
 
-void Camera::previewLoop() {
-    while (threadRun.load() != kThreadStop) {
-        platform::sleepMs(static_cast<std::uint32_t>(waitTime));
-        if (threadRun.load() != kThreadRun) continue;
-        const int polled = link->pollFrame();
+void CaptureEngine::previewLoop(const RunningCapture& run) {
+    while (threadRun_.load() != kThreadStop) {
+        // A stop sets the event, which ends this wait at once whatever the wait time.
+        (void)wake_.wait(static_cast<std::uint32_t>(run.config.waitTime));
+        if (threadRun_.load() != kThreadRun) continue;
+        const int polled = link_.pollFrame();
         if (polled == kPollFailed) {
-            threadRun.store(kThreadStop);
-            reportFrameFailure(ERR_TRANSFER_STOPPED);
+            threadRun_.store(kThreadStop);
+            reportFrameFailure(run.target.window, ERR_TRANSFER_STOPPED);
             break;
         }
-        if (polled != kPollNewFrame) continue;
-
-        std::unique_lock<std::mutex> lock(surfaceMutex);
-        if (!fetchFrame(true)) {
-            lock.unlock();
-            reportFrameFailure(ERR_FRAME_TRANSFER);
-            continue;
-        }
-        ++frameCount;
-        const std::uint32_t now = platform::multimediaTime();
-        const std::uint32_t sinceRateTime = now - rateTime;
-        if (sinceRateTime > 1000) {
-            frameRate = static_cast<std::int32_t>(static_cast<double>(frameCount) * 10000.0 / sinceRateTime);
-            frameCount = 0;
-            rateTime = now;
-        }
-        publishFrameInfo(frameRate);
-        deliverFrame();
+        if (polled == kPollNewFrame) handleFrame(run, true);
     }
 }
 
-void Camera::triggerLoop() {
+void CaptureEngine::triggerLoop(const RunningCapture& run) {
     const auto arm = [this] {
-        if (link->startSingleTransfer() != kLinkOk) captureState.store(kCaptureIdle);
+        if (link_.startSingleTransfer() != kLinkOk) state_.store(kCaptureIdle);
     };
     arm();
-    while (threadRun.load() != kThreadStop) {
-        if (threadRun.load() != kThreadRun) {
-            platform::sleepMs(kTriggerPollMs);
+    while (threadRun_.load() != kThreadStop) {
+        if (threadRun_.load() != kThreadRun) {
+            (void)wake_.wait(kTriggerPollMs);
             continue;
         }
-        const int result = link->finishSingleTransfer();
+        const int result = link_.finishSingleTransfer();
         if (result == kLinkBusy) {
-            platform::sleepMs(kTriggerPollMs);
+            (void)wake_.wait(kTriggerPollMs);
             continue;
         }
         if (result == kLinkOk) {
-            std::unique_lock<std::mutex> lock(surfaceMutex);
-            if (fetchFrame(false)) {
-                publishFrameInfo(0);
-                deliverFrame();
-            } else {
-                lock.unlock();
-                reportFrameFailure(ERR_FRAME_TRANSFER);
-            }
+            handleFrame(run, false);
         } else {
             // A transfer that failed at once (an unplugged camera) is not re-armed in a
             // tight loop.
-            platform::sleepMs(kTriggerPollMs);
+            (void)wake_.wait(kTriggerPollMs);
         }
         // Every completed transfer is handled once: whatever became of its frame, the
         // next one is armed now.
-        if (threadRun.load() != kThreadStop) arm();
+        if (threadRun_.load() != kThreadStop) arm();
     }
 }
 

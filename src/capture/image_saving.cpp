@@ -1,13 +1,9 @@
-// saveSurface: BMP and raw files, and the writer of each library format; and
-// Camera::saveImage, which saves the colour type's output
-// image while no frame is being processed into it.
+// saveSurface: BMP and raw files, and the writer of each library format.
 
 #include "capture/image_saving.h"
 
-#include <mutex>
 #include <new>
 
-#include "camera/camera.h"
 #include "capture/bmp_file.h"
 #include "capture/output_file.h"
 #include "imaging/surface.h"
@@ -61,11 +57,5 @@ bool saveSurface(const char* path, const Surface* surface, std::int32_t format) 
     }
 }
 
-int Camera::saveImage(const char* path, std::int32_t format) {
-    const std::lock_guard<std::mutex> lock(surfaceMutex);
-    const Surface* output = outputSurface();
-    if (!link || !output) return errorQueue.push(ERR_NOT_INITIALIZED), 0;
-    return saveSurface(path, output, format) ? 1 : 0;
-}
 
 } // namespace orvix

@@ -1,28 +1,28 @@
-// Single frames on demand (snapshot) and copies of the last processed image into the
-// caller's buffer.
+// Single frames on demand (snapshots), copies of the last processed image into the
+// caller's buffer, and saving it.
 
 #include <cstring>
-#include <mutex>
 
-#include "camera/camera.h"
-#include "imaging/surface.h"
+#include "capture/capture_engine.h"
+#include "capture/image_saving.h"
 #include "device/device_link.h"
 #include "platform/messages.h"
 
 namespace orvix {
 
-bool Camera::copyImageOut(const Surface* surface, std::int32_t topDown, void* buffer, std::int32_t size) {
-    if (!surface || surface->isEmpty()) return false;
-    const std::size_t stride = surface->stride();
-    const std::size_t rows = static_cast<std::size_t>(surface->height());
+bool CaptureEngine::copyImageOut(const Surface& image, std::int32_t topDown, void* buffer, std::int32_t size,
+                                 platform::WindowHandle failureWindow) {
+    if (image.isEmpty()) return false;
+    const std::size_t stride = image.stride();
+    const std::size_t rows = static_cast<std::size_t>(image.height());
     // A negative size is no room at all.
     if (size < 0 || stride * rows > static_cast<std::size_t>(size)) {
-        if (callbackWindow) (void)platform::postWindowMessage(callbackWindow, ORVIX_WM_FRAME, 0, ERR_MEMORY);
-        errorQueue.push(ERR_MEMORY);
+        if (failureWindow) (void)platform::postWindowMessage(failureWindow, ORVIX_WM_FRAME, 0, ERR_MEMORY);
+        host_.reportError(ERR_MEMORY);
         return false;
     }
     auto* out = static_cast<std::uint8_t*>(buffer);
-    const std::uint8_t* bits = surface->bits();
+    const std::uint8_t* bits = image.bits();
     if (topDown != 0) {
         std::memcpy(out, bits, stride * rows);
     } else {
@@ -31,35 +31,43 @@ bool Camera::copyImageOut(const Surface* surface, std::int32_t topDown, void* bu
     return true;
 }
 
-int Camera::snapShot(void* buffer, std::int32_t size, std::int32_t topDown) {
-    std::lock_guard<std::recursive_mutex> control(captureControlMutex_);
-    if (!requireLink()) return 0;
-    const std::int32_t state = captureState.load();
-    if (state == kCapturePreview || state == kCaptureTrigger || captureThreadRunning()) return 0;
-    if (state == kCaptureIdle && !prepareCapture()) return 0;
+int CaptureEngine::snapShot(const CaptureConfig& requested, void* buffer, std::int32_t size, std::int32_t topDown) {
+    MutexLock control(controlMutex_);
+    const std::int32_t state = state_.load();
+    if (state == kCapturePreview || state == kCaptureTrigger || threadRunning()) return 0;
+    // In the capture state the snapshot belongs to the capture prepared then.
+    const CaptureConfig config = state == kCaptureSnapshotReady ? preparedConfig_ : requested;
+    if (state == kCaptureIdle && !prepare(config)) return 0;
 
-    (void)link->setTriggerMode(0);
-    if (link->startSingleTransfer() != kLinkOk) return 0;
+    (void)link_.setTriggerMode(0);
+    if (link_.startSingleTransfer() != kLinkOk) return 0;
 
-    std::unique_lock<std::mutex> lock(surfaceMutex);
-    if (!fetchFrame(false)) {
-        const platform::WindowHandle window = callbackWindow;
-        lock.unlock();
-        if (window) (void)platform::postWindowMessage(window, ORVIX_WM_FRAME, 0, ERR_FRAME_TRANSFER);
-        return errorQueue.push(ERR_FRAME_TRANSFER), 0;
+    const FrameSettings settings = host_.frameSettings();
+    FrameMeasurements measured;
+    bool processed = false;
+    {
+        MutexLock lock(surfaceMutex_);
+        processed = processLocked(config, settings, false, measured, nullptr);
     }
-    processFrame();
-    if (buffer && size != 0 && !copyImageOut(outputSurface(), topDown, buffer, size)) return 0;
-    return 1;
+    if (!processed) return reportFrameFailure(sessionTarget_.window, ERR_FRAME_TRANSFER), 0;
+    host_.frameMeasured(measured, settings.autoIris);
+    if (!buffer || size == 0) return 1;
+    MutexLock lock(surfaceMutex_);
+    const Surface* output = surfaces_.output(config.colorType);
+    return output && copyImageOut(*output, topDown, buffer, size, sessionTarget_.window) ? 1 : 0;
 }
 
-int Camera::getImage(void* buffer, std::int32_t size, std::int32_t topDown) {
-    if (!requireLink()) return 0;
-    std::lock_guard<std::mutex> lock(surfaceMutex);
-    const Surface* image = outputSurface();
-    if (image && !image->isEmpty() && buffer) return copyImageOut(image, topDown, buffer, size) ? 1 : 0;
-    errorQueue.push(image ? ERR_MEMORY : ERR_NOT_INITIALIZED);
-    return 0;
+int CaptureEngine::getImage(void* buffer, std::int32_t size, std::int32_t topDown) {
+    MutexLock lock(surfaceMutex_);
+    const Surface* image = imageReady_ ? surfaces_.output(imageType_) : nullptr;
+    if (!image || !buffer) return host_.reportError(ERR_MEMORY), 0;
+    return copyImageOut(*image, topDown, buffer, size, sessionWindow_.load()) ? 1 : 0;
+}
+
+int CaptureEngine::saveImage(const char* path, std::int32_t format) {
+    MutexLock lock(surfaceMutex_);
+    if (!imageReady_) return 0;
+    return saveSurface(path, surfaces_.output(imageType_), format) ? 1 : 0;
 }
 
 } // namespace orvix

@@ -80,6 +80,7 @@ bool DeviceLink::frameTransfer(DeviceHandle& handle, std::uint32_t length, std::
 
 // Opens the selected device, writes one packet to the command pipe, closes. 1 on success.
 int DeviceLink::sendCommand(const Packet& packet) {
+    MutexLock lock(requestMutex_);
     DeviceHandle handle;
     if (!openDevice(devicePath_, handle)) return 0;
     Packet buffer = packet;
@@ -102,6 +103,7 @@ static int exchangeQuery(DeviceLink::DeviceHandle& handle, Packet& packet) {
 // -1 when the device could not be opened, else the exchange's result (1 or 0); the
 // answer is left in `packet`.
 int DeviceLink::query(Packet& packet) {
+    MutexLock lock(requestMutex_);
     DeviceHandle handle;
     if (!openDevice(devicePath_, handle)) return -1;
     const int result = exchangeQuery(handle, packet);
@@ -111,6 +113,7 @@ int DeviceLink::query(Packet& packet) {
 
 // Serial-ROM requests pause after their transfers, before the handle is closed.
 int DeviceLink::sendSromPacket(Packet& packet, bool expectAnswer) {
+    MutexLock lock(requestMutex_);
     DeviceHandle handle;
     if (!openDevice(devicePath_, handle)) return 0;
     const int result = expectAnswer ? exchangeQuery(handle, packet)
@@ -132,13 +135,19 @@ int DeviceLink::writeSensorRegister(std::uint16_t address, int value) {
     packet[1] = static_cast<std::uint8_t>(dataBits + 10);
     putLe32(&packet[2], word);
     if (!sendCommand(packet)) return 0;
+    MutexLock lock(requestMutex_);
     shadow_[address] = value;
     return 1;
 }
 
+int DeviceLink::shadowValue(std::uint16_t address) const {
+    MutexLock lock(requestMutex_);
+    return shadow_[address];
+}
+
 int DeviceLink::readSensorRegister(std::uint16_t address, int* value) const {
     if (!isSensorAddress(address) || !value) return 0;
-    *value = shadow_[address];
+    *value = shadowValue(address);
     return 1;
 }
 
@@ -220,10 +229,14 @@ int DeviceLink::readHalfClock(int* on) {
 int DeviceLink::setHalfClock(int on) {
     Packet packet = commandPacket(protocol::kCmdHalfClock);
     packet[1] = on ? 1 : 0;
-    DeviceHandle handle;
-    const int opened = openDevice(devicePath_, handle);
-    if (opened) (void)pipeWrite(handle, protocol::kCommandPipe, protocol::kPacketLength, packet.data());
-    closeDevice(handle);
+    int opened = 0;
+    {
+        MutexLock lock(requestMutex_);
+        DeviceHandle handle;
+        opened = openDevice(devicePath_, handle);
+        if (opened) (void)pipeWrite(handle, protocol::kCommandPipe, protocol::kPacketLength, packet.data());
+        closeDevice(handle);
+    }
     // The camera restarts at the new clock: select it again, which restores the
     // defaults, the full-frame window and 8-bit samples.
     selectDevice(currentDevice());
@@ -231,7 +244,7 @@ int DeviceLink::setHalfClock(int on) {
 }
 
 int DeviceLink::setTenBitMode(int on) {
-    tenBit_ = on;
+    tenBit_.store(on);
     Packet packet = commandPacket(protocol::kCmdTenBitMode);
     packet[1] = on ? 1 : 0;
     (void)sendCommand(packet);
@@ -242,8 +255,8 @@ int DeviceLink::setTriggerMode(int on) {
     Packet packet = commandPacket(protocol::kCmdTriggerMode);
     packet[1] = on ? 1 : 0;
     if (!sendCommand(packet)) return 0;
-    int r32 = shadow_[kTriggerRegisterA];
-    int r33 = shadow_[kTriggerRegisterB];
+    int r32 = shadowValue(kTriggerRegisterA);
+    int r33 = shadowValue(kTriggerRegisterB);
     if (on) {
         r32 &= ~0x10;
         r33 = (r33 & ~0xF) | 0xE;
@@ -268,10 +281,11 @@ void DeviceLink::sendDeviceSelect() { (void)sendCommand(commandPacket(protocol::
 int DeviceLink::setMirrorV(int) { return 0; }
 
 void DeviceLink::setTransferTimeout(int ms) {
-    transferTimeoutMs_ = ms;
+    transferTimeoutMs_.store(ms);
     std::uint8_t input[protocol::kSetTimeoutInputLength] = {};
     putLe32(input, 1);
     putLe32(input + 4, static_cast<std::uint32_t>(ms));
+    MutexLock lock(requestMutex_);
     DeviceHandle handle;
     if (!openDevice(devicePath_, handle)) return;
     std::uint32_t bytes = 0;

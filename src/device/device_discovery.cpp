@@ -18,7 +18,8 @@ DeviceLink::DeviceLink() {
 }
 
 DeviceLink::~DeviceLink() {
-    // Transfer threads use the link's buffers: end them before the buffers go.
+    // Transfer threads use the link's buffers: end them before the buffers go. Each
+    // ends within the transfer time-out, at which the driver ends every frame read.
     if (ring_.stopped.load() == 0 || ringThread_.running()) {
         ring_.stopped.store(1);
         ringThread_.join();
@@ -49,7 +50,12 @@ void DeviceLink::enumerateDevices() {
         present_[index] = openDevice(path, handle);
         closeDevice(handle);
     }
-    currentIndex_ = 0;
+    currentIndex_.store(0);
+}
+
+std::string DeviceLink::devicePath() const {
+    MutexLock lock(requestMutex_);
+    return devicePath_;
 }
 
 int DeviceLink::isDevicePresent(int index) const {
@@ -57,9 +63,9 @@ int DeviceLink::isDevicePresent(int index) const {
 }
 
 void DeviceLink::restoreSelectionDefaults() {
-    tenBit_ = 0;
-    transferTimeoutMs_ = static_cast<std::int32_t>(protocol::kDefaultTransferTimeoutMs);
-    noWait_ = 0;
+    tenBit_.store(0);
+    transferTimeoutMs_.store(static_cast<std::int32_t>(protocol::kDefaultTransferTimeoutMs));
+    noWait_.store(0);
     lastTransferMs_.store(0);
     if (transferRunning()) return; // the running transfer keeps its window
     subSample_ = 0;
@@ -75,8 +81,11 @@ void DeviceLink::restoreSelectionDefaults() {
 int DeviceLink::selectDevice(int index) {
     restoreSelectionDefaults();
     if (index < 0 || index >= kDeviceCount) return kLinkBadIndex;
-    currentIndex_ = index;
-    formatDevicePath(devicePath_, sizeof(devicePath_), index);
+    currentIndex_.store(index);
+    {
+        MutexLock lock(requestMutex_);
+        formatDevicePath(devicePath_, sizeof(devicePath_), index);
+    }
     setTenBitMode(0);
     sendDeviceSelect();
     if (!transferRunning()) {

@@ -9,21 +9,32 @@
 // selected device, makes its transfers and closes it; each transfer thread holds a
 // handle of its own for its whole run.
 //
-// Threads: the caller's (or the capture engine's) thread makes every call; the
-// one-shot and ring threads share only their job records with it. The flags and
-// indices of those records are atomics, written by one side at a time.
+// Threads: control requests (registers, gains, modes, the serial ROM) may come from
+// several threads at once; each is made whole under the link's request lock, so two
+// requests never interleave on the device. Selecting a device, changing the capture
+// window and starting or stopping transfers rebuild or use the frame buffers: the
+// capture engine makes those calls one at a time, never while a capture thread reads
+// frames. The one-shot and ring threads share only their job records with the link;
+// the flags and indices of those records are atomics, written by one side at a time.
+//
+// Waits: a one-shot transfer is waited for at most its transfer time-out plus
+// kTransferWaitMarginMs, a ring thread's stop as long; the driver ends every frame
+// read at the time-out. The destructor waits for the transfer threads, which end by
+// the same rule.
 
 #include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "device/frame_copy.h"
 #include "platform/device_file.h"
 #include "platform/event.h"
 #include "platform/global_memory.h"
+#include "platform/mutex.h"
 #include "platform/thread.h"
 
 namespace orvix {
@@ -71,9 +82,10 @@ public:
     void enumerateDevices();
     static int maxDevices() { return kDeviceCount; }
     int isDevicePresent(int index) const;
-    int currentDevice() const { return currentIndex_; }
+    int currentDevice() const { return currentIndex_.load(); }
     int selectDevice(int index);
-    const char* devicePath() const { return devicePath_; }
+    // The selected device's name.
+    std::string devicePath() const;
 
     // 1 and an open handle, or 0.
     static int openDevice(const char* path, DeviceHandle& handle);
@@ -91,6 +103,8 @@ public:
     // ---- control requests ----------------------------------------------------------
     int writeSensorRegister(std::uint16_t address, int value);
     int readSensorRegister(std::uint16_t address, int* value) const;
+    // How much longer than the transfer time-out a transfer is waited for.
+    static constexpr std::uint32_t kTransferWaitMarginMs = 1000;
     int writeControlValue(std::uint8_t id, std::uint16_t value);
     int setGlobalGain(int gain);
     int globalGain() const { return globalGain_.load(); }
@@ -114,8 +128,8 @@ public:
     int setMirrorV(int on);
     int mirrorV() const { return mirrorV_; }
     void setTransferTimeout(int ms);
-    int transferTimeout() const { return transferTimeoutMs_; }
-    int tenBitMode() const { return tenBit_; }
+    int transferTimeout() const { return transferTimeoutMs_.load(); }
+    int tenBitMode() const { return tenBit_.load(); }
 
     // ---- frame transfer ------------------------------------------------------------
     int setCaptureWindow(int x, int y, int width, int height, int subSample);
@@ -137,7 +151,7 @@ public:
     // The window the convert operations copy, and the bytes they write for the
     // current sample width.
     WindowCopy windowCopy() const;
-    std::size_t frameCopyBytes() const { return windowCopyBytes(windowCopy(), tenBit_ != 0); }
+    std::size_t frameCopyBytes() const { return windowCopyBytes(windowCopy(), tenBitMode() != 0); }
     int lastTransferMs() const { return lastTransferMs_.load(); }
     // The raw frame convertRingFrame would copy now (nullptr without a ring), for
     // measurements beside the window copy.
@@ -178,10 +192,14 @@ private:
     void restoreSelectionDefaults();
     void formatDevicePath(char* out, std::size_t size, int index) const;
 
-    // Control requests
-    int sendCommand(const Packet& packet);
-    int query(Packet& packet);
-    int sendSromPacket(Packet& packet, bool expectAnswer);
+    // Control requests, each whole under the request lock.
+    int sendCommand(const Packet& packet) ORVIX_EXCLUDES(requestMutex_);
+    int query(Packet& packet) ORVIX_EXCLUDES(requestMutex_);
+    int sendSromPacket(Packet& packet, bool expectAnswer) ORVIX_EXCLUDES(requestMutex_);
+    int shadowValue(std::uint16_t address) const ORVIX_EXCLUDES(requestMutex_);
+    // Waits for a transfer thread's flag at most the transfer time-out and the
+    // margin; false when it is still not set.
+    bool waitForTransfer(const platform::Event& event, const std::atomic<std::int32_t>& flag) const;
     static bool frameTransfer(DeviceHandle& handle, std::uint32_t length, std::uint8_t* buffer);
 
     // Frame transfer
@@ -190,18 +208,22 @@ private:
     void ringTransferMain();
     void copyActiveWindow(const std::uint8_t* frame, bool tenBit, std::uint8_t* dst) const;
 
+    // Held while a control request talks to the device, and while the selected
+    // device's name or the register shadow is read or written.
+    mutable Mutex requestMutex_;
+
     // Discovery state
     char devicePrefix_[11] = {};
-    std::int32_t present_[kDeviceCount] = {};
-    std::int32_t currentIndex_ = 0;
-    char devicePath_[32] = {};
+    std::int32_t present_[kDeviceCount] = {}; // written by the constructor only
+    std::atomic<std::int32_t> currentIndex_{0};
+    char devicePath_[32] ORVIX_GUARDED_BY(requestMutex_) = {};
 
     // Control state
-    std::int32_t shadow_[kRegisterCount] = {};
+    std::int32_t shadow_[kRegisterCount] ORVIX_GUARDED_BY(requestMutex_) = {};
     std::atomic<std::uint16_t> globalGain_{0};
     std::atomic<std::uint16_t> exposure_{0};
-    std::int32_t mirrorV_ = 0;
-    std::int32_t transferTimeoutMs_ = 3000;
+    const std::int32_t mirrorV_ = 0;
+    std::atomic<std::int32_t> transferTimeoutMs_{3000};
 
     // Frame geometry
     std::int32_t lineLength_ = 0;
@@ -213,7 +235,7 @@ private:
     std::int32_t windowX_ = 0;
     std::int32_t windowY_ = 0;
     std::int32_t subSample_ = 0;
-    std::int32_t tenBit_ = 0;
+    std::atomic<std::int32_t> tenBit_{0};
     std::uint32_t rawSamples_ = 0;
     std::uint32_t frameSamples_ = 0;
     std::int32_t slotCount_ = 0;
@@ -222,7 +244,7 @@ private:
     std::vector<std::uint8_t> workBuffer_;
     std::vector<platform::LockedMemoryBlock> ringSlots_;
     std::atomic<std::int32_t> lastTransferMs_{0};
-    std::int32_t noWait_ = 0;
+    std::atomic<std::int32_t> noWait_{0};
     SingleTransferJob single_;
     RingJob ring_;
     platform::Thread singleThread_;

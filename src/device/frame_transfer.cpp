@@ -6,6 +6,7 @@
 
 #include "device/device_link.h"
 #include "device/driver_protocol.h"
+#include "device/video_format.h"
 #include "platform/clock.h"
 
 namespace orvix {
@@ -14,17 +15,6 @@ namespace {
 
 // Largest frame the buffers are made for (samples), far above the sensor's.
 constexpr std::uint64_t kMaxFrameSamples = 64u * 1024u * 1024u;
-
-// Waits for a transfer thread's flag. The events are waited on without a time limit;
-// should an event be missing, the flag is polled instead.
-void waitForFlag(const platform::Event& event, const std::atomic<std::int32_t>& flag) {
-    while (flag.load() == 0) {
-        if (event.valid())
-            event.wait(platform::kWaitForever);
-        else
-            platform::sleepMs(1);
-    }
-}
 
 void copyPath(char (&out)[32], const char (&path)[32]) { std::memcpy(out, path, sizeof(out)); }
 
@@ -41,9 +31,24 @@ int chooseNewestSlot(int writeIndex, int readIndex, int slotCount, int* chosen) 
     return kPollNewFrame;
 }
 
+bool DeviceLink::waitForTransfer(const platform::Event& event, const std::atomic<std::int32_t>& flag) const {
+    const std::uint32_t bound = static_cast<std::uint32_t>(std::max(transferTimeoutMs_.load(), 0)) + kTransferWaitMarginMs;
+    const std::uint32_t start = platform::tickCount();
+    while (flag.load() == 0) {
+        const std::uint32_t waited = platform::tickCount() - start;
+        if (waited >= bound) return false;
+        // Should an event be missing, the flag is polled instead.
+        if (event.valid())
+            (void)event.wait(bound - waited);
+        else
+            platform::sleepMs(1);
+    }
+    return true;
+}
+
 bool DeviceLink::transferRunning() const { return single_.done.load() == 0 || ring_.stopped.load() == 0; }
 
-std::uint32_t DeviceLink::transferLength() const { return tenBit_ ? frameSamples_ * 2 : frameSamples_; }
+std::uint32_t DeviceLink::transferLength() const { return tenBit_.load() ? frameSamples_ * 2 : frameSamples_; }
 
 WindowCopy DeviceLink::windowCopy() const {
     WindowCopy window;
@@ -60,9 +65,9 @@ WindowCopy DeviceLink::windowCopy() const {
 // ---- buffers --------------------------------------------------------------------------------
 
 int DeviceLink::setCaptureWindow(int x, int y, int width, int height, int subSample) {
-    if (x < 0 || y < 0 || width < 4 || height < 3 || x + width > protocol::kActiveWidth ||
-        y + height > protocol::kActiveHeight || subSample < 0 || subSample > 3)
-        return kLinkBadWindow;
+    // The same rule as the capture format's check, so a window the format accepts is
+    // one the link can copy.
+    if (!windowFitsSensor(x, y, width, height) || subSample < 0 || subSample > 3) return kLinkBadWindow;
     if (transferRunning()) return kLinkBusy; // the running transfer's window must not change
     windowX_ = x;
     windowY_ = y;
@@ -172,16 +177,21 @@ int DeviceLink::startSingleTransfer() {
 
     single_.length = transferLength();
     single_.buffer = workBuffer_.data();
-    single_.tenBit = tenBit_;
-    copyPath(single_.path, devicePath_);
+    single_.tenBit = tenBit_.load();
+    {
+        MutexLock lock(requestMutex_);
+        copyPath(single_.path, devicePath_);
+    }
     single_.event.reset();
     single_.done.store(0);
     if (!singleThread_.start([this] { singleTransferMain(); }, platform::ThreadPriority::Highest)) {
         single_.done.store(1);
         return kLinkOpenFailed;
     }
-    if (noWait_) return kLinkOk;
-    waitForFlag(single_.event, single_.done);
+    if (noWait_.load()) return kLinkOk;
+    // A transfer still running after its bound keeps the work buffer; the next
+    // request finds it busy.
+    if (!waitForTransfer(single_.event, single_.done)) return kLinkBusy;
     lastTransferMs_.store(single_.elapsedMs.load());
     singleThread_.join();
     return single_.result.load();
@@ -251,10 +261,13 @@ int DeviceLink::startContinuousTransfer() {
     ringThread_.join(); // a ring that ended on its own
 
     ring_.length = transferLength();
-    ring_.tenBit = tenBit_;
+    ring_.tenBit = tenBit_.load();
     ring_.slotCount = static_cast<std::int32_t>(ringSlots_.size());
     ring_.slots = ringSlots_.data();
-    copyPath(ring_.path, devicePath_);
+    {
+        MutexLock lock(requestMutex_);
+        copyPath(ring_.path, devicePath_);
+    }
     ring_.event.reset();
     ring_.failed.store(0);
     ring_.writeIndex.store(0);
@@ -276,8 +289,11 @@ int DeviceLink::stopContinuousTransfer() {
     if (ring_.stopped.load() == 0) {
         ring_.stopped.store(1);
         // The thread ends after its current transfer, which the driver ends at the
-        // transfer time-out at the latest.
-        if (ring_.event.valid()) ring_.event.wait(platform::kWaitForever);
+        // transfer time-out at the latest. Should it not have ended by then, it is
+        // left to end on its own; the next start waits for it.
+        if (ring_.event.valid() &&
+            !ring_.event.wait(static_cast<std::uint32_t>(std::max(transferTimeoutMs_.load(), 0)) + kTransferWaitMarginMs))
+            return kLinkBusy;
     }
     ringThread_.join(); // waits for the thread's end (an instant after its event)
     lastTransferMs_.store(ring_.elapsedMs.load());

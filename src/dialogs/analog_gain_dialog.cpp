@@ -66,7 +66,7 @@ void AnalogGainPage::init(DialogControls& controls) {
     setupRows();
     GainBlock block;
     {
-        std::lock_guard<std::mutex> lock(access_.guard);
+        MutexLock lock(access_.guard);
         block = access_.gains;
     }
     controls.setChecked(kMirrorV, block.mirrorV != 0);
@@ -78,7 +78,7 @@ void AnalogGainPage::init(DialogControls& controls) {
 void AnalogGainPage::setupRows() {
     GainBlock block;
     {
-        std::lock_guard<std::mutex> lock(access_.guard);
+        MutexLock lock(access_.guard);
         block = access_.gains;
     }
     for (const auto& row : kGainRows) {
@@ -99,7 +99,7 @@ void AnalogGainPage::reload() {
     if (!controls_) return;
     GainBlock block;
     {
-        std::lock_guard<std::mutex> lock(access_.guard);
+        MutexLock lock(access_.guard);
         block = access_.gains;
     }
     const bool was = initialized_;
@@ -113,7 +113,7 @@ void AnalogGainPage::reload() {
 
 void AnalogGainPage::store() {
     if (!controls_) return;
-    std::lock_guard<std::mutex> lock(access_.guard);
+    MutexLock lock(access_.guard);
     for (const auto& row : kGainRows) access_.gains.*row.field = controls_->getInt(row.edit, true);
 }
 
@@ -136,14 +136,14 @@ void AnalogGainPage::command(int id, int code) {
     if (id == kMirrorV) {
         const int mirror = controls_->isChecked(kMirrorV) ? 1 : 0;
         {
-            std::lock_guard<std::mutex> lock(access_.guard);
+            MutexLock lock(access_.guard);
             access_.gains.mirrorV = mirror;
         }
         (void)access_.link.setMirrorV(mirror);
     } else if (id == kIrisGain || id == kIrisExposure) {
         const bool checked = controls_->isChecked(id);
         if (checked) controls_->setChecked(id == kIrisGain ? kIrisExposure : kIrisGain, false);
-        std::lock_guard<std::mutex> lock(access_.guard);
+        MutexLock lock(access_.guard);
         access_.gains.autoIris = checked ? (id == kIrisGain ? 2 : 1) : 0;
     }
 }
@@ -153,7 +153,7 @@ void AnalogGainPage::editChanged(int editId) {
     if (!row) return;
     const int value = controls_->getInt(editId, true);
     {
-        std::lock_guard<std::mutex> lock(access_.guard);
+        MutexLock lock(access_.guard);
         access_.gains.*row->field = value;
     }
     controls_->setTrackPos(row->trackbar, value);
@@ -280,7 +280,7 @@ void MonitorControlPage::colorOrAwbClicked() {
 void MonitorControlPage::writeCameraGainAndExposure() {
     GainBlock block;
     {
-        std::lock_guard<std::mutex> lock(access_.guard);
+        MutexLock lock(access_.guard);
         block = access_.gains;
     }
     write(0xC0, 9);
@@ -339,7 +339,7 @@ void AnalogGainDialog::command(int id, int code) {
         controls_->endDialog(dialogs::kResultCancel);
     } else if (id == kDefault) {
         {
-            std::lock_guard<std::mutex> lock(access_.guard);
+            MutexLock lock(access_.guard);
             GainBlock& g = access_.gains;
             g.globalGain = kDefaultGlobalGain;
             g.colorGainGreen1 = g.colorGainRed = g.colorGainBlue = g.colorGainGreen2 = 0;

@@ -4,10 +4,10 @@
 // "Monitor Control" works directly on the camera's monitor-output FPGA registers and
 // keeps nothing on the host.
 
-#include <mutex>
 
 #include "device/gain_block.h"
 #include "dialogs/dialog_support.h"
+#include "platform/mutex.h"
 
 namespace orvix {
 
@@ -17,7 +17,7 @@ class DeviceLink;
 struct GainAccess {
     DeviceLink& link;
     GainBlock& gains;
-    std::mutex& guard;
+    Mutex& guard;
 };
 
 namespace analog_dialog_ids {

@@ -55,12 +55,12 @@ const FilterRow* rowOfTrackbar(const FilterRow (&rows)[N], int id) {
 }
 
 FilterSettings snapshot(const FilterAccess& access) {
-    std::lock_guard<std::mutex> lock(access.guard);
+    MutexLock lock(access.guard);
     return access.settings;
 }
 
 void setRow(const FilterAccess& access, const FilterRow& row, int value) {
-    std::lock_guard<std::mutex> lock(access.guard);
+    MutexLock lock(access.guard);
     access.settings.*row.setting = value;
 }
 
@@ -107,7 +107,7 @@ template <std::size_t N>
 void storeRows(DialogControls& c, const FilterAccess& access, const FilterRow (&rows)[N]) {
     std::int32_t values[N];
     for (std::size_t i = 0; i < N; ++i) values[i] = c.getInt(rows[i].edit, true);
-    std::lock_guard<std::mutex> lock(access.guard);
+    MutexLock lock(access.guard);
     for (std::size_t i = 0; i < N; ++i) access.settings.*rows[i].setting = values[i];
 }
 
@@ -153,16 +153,16 @@ void ImageFilterPage::command(int id, int code) {
     }
     if (code != dialogs::kClicked) return;
     if (isBayerModeButton(id)) {
-        std::lock_guard<std::mutex> lock(access_.guard);
+        MutexLock lock(access_.guard);
         access_.settings.bayerMode = id - kBayerMode0;
     } else if (id == kAllFrames) {
         const bool checked = controls_->isChecked(kAllFrames);
-        std::lock_guard<std::mutex> lock(access_.guard);
+        MutexLock lock(access_.guard);
         access_.settings.bayerGainAuto = checked ? 1 : 0;
         access_.settings.bayerGainOnce1 = access_.settings.bayerGainOnce2 = 0;
     } else if (id == kOnce) {
         {
-            std::lock_guard<std::mutex> lock(access_.guard);
+            MutexLock lock(access_.guard);
             access_.settings.bayerGainAuto = access_.settings.bayerGainOnce1 = access_.settings.bayerGainOnce2 = 1;
         }
         controls_->setChecked(kAllFrames, false);
@@ -186,7 +186,7 @@ void ImageFilterPage::store() {
     storeRows(*controls_, access_, kImageRows);
     for (int m = 0; m < 4; ++m) {
         if (!controls_->isChecked(kBayerMode0 + m)) continue;
-        std::lock_guard<std::mutex> lock(access_.guard);
+        MutexLock lock(access_.guard);
         access_.settings.bayerMode = m;
         break;
     }
@@ -210,7 +210,7 @@ void GrayFilterPage::command(int id, int code) {
         return;
     }
     if (code != dialogs::kClicked) return;
-    std::lock_guard<std::mutex> lock(access_.guard);
+    MutexLock lock(access_.guard);
     FilterSettings& s = access_.settings;
     if (isBayerModeButton(id))
         s.bayerMode = id - kBayerMode0;
@@ -267,7 +267,7 @@ void ImageFilterDialog::command(int id, int code) {
         controls_->endDialog(dialogs::kResultCancel);
     } else if (id == kDefault) {
         {
-            std::lock_guard<std::mutex> lock(access_.guard);
+            MutexLock lock(access_.guard);
             FilterSettings& s = access_.settings;
             s.brightness = s.contrast = s.hue = s.saturation = s.sharpness = 0;
             s.bayerGainRed = s.bayerGainGreen = s.bayerGainBlue = s.gamma = 100;

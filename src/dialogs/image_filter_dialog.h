@@ -4,9 +4,9 @@
 // live FilterSettings at once, so the next frame shows the change; anything but OK
 // restores the values the dialog started with.
 
-#include <mutex>
 
 #include "dialogs/dialog_support.h"
+#include "platform/mutex.h"
 #include "imaging/filter_settings.h"
 
 namespace orvix {
@@ -15,7 +15,7 @@ namespace orvix {
 // The settings and the lock that guards them against the capture thread.
 struct FilterAccess {
     FilterSettings& settings;
-    std::mutex& guard;
+    Mutex& guard;
 };
 
 namespace filter_dialog_ids {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "camera/camera.h"
-#include "camera/startup_faults.h"
+#include "capture/startup_faults.h"
 #include "device/device_link.h"
 #include "device/emulated_cameras.h"
 #include "stored_settings.h"
