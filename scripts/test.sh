@@ -2,8 +2,9 @@
 # Builds everything and runs every test:
 #   1. Linux with AddressSanitizer and UndefinedBehaviorSanitizer: `unit` tests, then
 #      the `x11` tests under Xvfb, then the Python package's tests (pytest) against that
-#      library; the settings file's parser fuzzed for a minute (clang); then the `capture`
-#      tests again under ThreadSanitizer;
+#      library; the settings file's parser fuzzed for a minute (clang); then the
+#      `unit` and `x11` tests again under ThreadSanitizer, and the library built with
+#      clang's thread-safety analysis of its lock annotations;
 #   2. Linux release build of the library and tool: the SDK tree (`cmake --install`)
 #      and .deb, with applications built against them (tests/packaging);
 #   3. Windows x86_64 (MinGW-w64): the same tests under Wine, inside Xvfb; the SDK
@@ -61,10 +62,16 @@ if ! "$build/linux-fuzz/bin/registry_document_fuzz" "$build/linux-fuzz/corpus" "
 fi
 grep -E "^Done|stat::number_of_executed_units" "$build/linux-fuzz/fuzz.log"
 
-step "Linux capture tests under ThreadSanitizer (only their programs are built)"
+step "Linux build and tests under ThreadSanitizer: unit, then x11 under Xvfb"
 configure linux-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVIX_SANITIZE=thread
-cmake --build "$build/linux-tsan" --target capture_snapshot_api_test capture_thread_x11_test capture_auto_exposure_test
-(cd "$build/linux-tsan" && xvfb ctest -L capture --output-on-failure)
+cmake --build "$build/linux-tsan"
+(cd "$build/linux-tsan" && ctest -L unit --output-on-failure)
+(cd "$build/linux-tsan" && xvfb ctest -L x11 --output-on-failure)
+
+step "Lock annotations checked by clang's thread-safety analysis (the library only)"
+configure linux-thread-safety -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DORVIX_THREAD_SAFETY=ON -DORVIX_BUILD_TESTS=OFF
+cmake --build "$build/linux-thread-safety" --target OrvixSdk_K62DT4
 
 step "Linux release build and its SDK packages (install tree and .deb, applications built against them)"
 configure linux-release -DCMAKE_BUILD_TYPE=Release -DORVIX_BUILD_TESTS=OFF

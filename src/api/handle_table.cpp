@@ -70,7 +70,7 @@ std::uint32_t CameraHandleTable::create(const CameraStartUp& startUp) {
     } catch (const std::bad_alloc&) {
         return 0;
     }
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     node->handle = drawHandleLocked();
     node->camera = std::move(camera);
     const std::uint32_t handle = node->handle;
@@ -106,12 +106,12 @@ CameraHandleTable::Node* CameraHandleTable::findLocked(std::uint32_t handle,
 }
 
 CameraHandleTable::Node* CameraHandleTable::find(std::uint32_t handle, std::vector<std::uint32_t>* visited) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     return findLocked(handle, visited);
 }
 
 std::shared_ptr<Camera> CameraHandleTable::lookup(std::uint32_t handle) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     Node* node = findLocked(handle, nullptr);
     return node ? node->camera : nullptr;
 }
@@ -131,14 +131,14 @@ int CameraHandleTable::removeLocked(std::uint32_t handle) {
 }
 
 int CameraHandleTable::remove(std::uint32_t handle) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     return removeLocked(handle);
 }
 
 int CameraHandleTable::release(std::uint32_t handle) {
     std::shared_ptr<Camera> camera;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        MutexLock lock(mutex_);
         Node* node = findLocked(handle, nullptr);
         if (!node) return 0;
         camera = std::move(node->camera);
@@ -147,7 +147,7 @@ int CameraHandleTable::release(std::uint32_t handle) {
     // Shut down and destroyed here, outside the lock (its destructor saves settings),
     // unless a call on another thread still holds it.
     if (camera && !camera->shutDown()) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        MutexLock lock(mutex_);
         unreleasedCameras().push_back(camera);
     }
     camera.reset();
@@ -155,7 +155,7 @@ int CameraHandleTable::release(std::uint32_t handle) {
 }
 
 void CameraHandleTable::clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     while (cursor_) {
         if (cursor_->camera) unreleasedCameras().push_back(std::move(cursor_->camera));
         removeLocked(cursor_->handle);
@@ -163,12 +163,12 @@ void CameraHandleTable::clear() {
 }
 
 int CameraHandleTable::count() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     return count_;
 }
 
 std::uint32_t CameraHandleTable::cursorHandle() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     return cursor_ ? cursor_->handle : 0;
 }
 

@@ -11,8 +11,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
+
+#include "platform/mutex.h"
 
 namespace orvix {
 
@@ -70,16 +71,16 @@ public:
     std::uint32_t cursorHandle() const; // 0 when empty
 
 private:
-    std::uint32_t drawHandleLocked() const;
-    Node* findLocked(std::uint32_t handle, std::vector<std::uint32_t>* visited);
-    int removeLocked(std::uint32_t handle);
-    void insertLocked(std::unique_ptr<Node> node);
-    bool containsLocked(std::uint32_t handle) const;
+    std::uint32_t drawHandleLocked() const ORVIX_REQUIRES(mutex_);
+    Node* findLocked(std::uint32_t handle, std::vector<std::uint32_t>* visited) ORVIX_REQUIRES(mutex_);
+    int removeLocked(std::uint32_t handle) ORVIX_REQUIRES(mutex_);
+    void insertLocked(std::unique_ptr<Node> node) ORVIX_REQUIRES(mutex_);
+    bool containsLocked(std::uint32_t handle) const ORVIX_REQUIRES(mutex_);
 
     CameraFactory factory_;
-    mutable std::mutex mutex_;
-    Node* cursor_ = nullptr;
-    std::int32_t count_ = 0;
+    mutable Mutex mutex_;
+    Node* cursor_ ORVIX_GUARDED_BY(mutex_) = nullptr;
+    std::int32_t count_ ORVIX_GUARDED_BY(mutex_) = 0;
 };
 
 } // namespace orvix

@@ -4,6 +4,7 @@
 #include "camera/camera.h"
 
 #include "device/device_link.h"
+#include "device/exposure_correction.h"
 #include "dialogs/analog_gain_dialog.h"
 #include "dialogs/image_filter_dialog.h"
 
@@ -11,7 +12,6 @@ namespace orvix {
 
 namespace {
 
-constexpr std::int32_t kAutoIrisExposure = 1;
 constexpr std::int32_t kAutoIrisGain = 2;
 
 } // namespace
@@ -67,40 +67,21 @@ void Camera::frameMeasured(const FrameMeasurements& measured, std::int32_t autoI
         }
         reloadImageFilterDialog();
     }
-    if (measured.exposureMetered && measured.exposure.change)
-        applyExposureCorrection(autoIris, measured.exposure.factor);
+    if (measured.exposureMetered && measured.exposure.change) correctExposure(autoIris, measured.exposure.factor);
 }
 
-void Camera::applyExposureCorrection(std::int32_t autoIris, double factor) {
+void Camera::correctExposure(std::int32_t autoIris, double factor) {
     if (!link_) return;
-    if (autoIris == kAutoIrisGain) {
-        std::int32_t v = static_cast<std::int32_t>(factor * link_->globalGain());
-        if (factor > 1.0 && v <= 4) v = 4;
-        if (v < DeviceLink::globalGainMin()) v = DeviceLink::globalGainMin();
-        if (v >= DeviceLink::globalGainMax()) v = DeviceLink::globalGainMax();
-        (void)link_->setGlobalGain(v);
-        {
-            MutexLock lock(settingsMutex_);
-            gains_.globalGain = v;
-            gains_.colorGainGreen1 = v;
-            gains_.colorGainRed = v;
-            gains_.colorGainBlue = v;
-            gains_.colorGainGreen2 = v;
-        }
-        showGlobalGainInDialog(v);
-    } else if (autoIris == kAutoIrisExposure) {
-        std::int32_t v = static_cast<std::uint16_t>(static_cast<std::int32_t>(factor * link_->exposure()));
-        if (factor > 1.0 && v <= 4)
-            v = 4;
-        else if (v == 0)
-            v = 1;
-        (void)link_->setExposure(v);
-        {
-            MutexLock lock(settingsMutex_);
-            gains_.exposure = v;
-        }
-        showExposureInDialog(v);
+    const ExposureCorrection sent = applyExposureCorrection(*link_, autoIris, factor);
+    if (sent.autoIris == 0) return;
+    {
+        MutexLock lock(settingsMutex_);
+        storeExposureCorrection(gains_, sent);
     }
+    if (sent.autoIris == kAutoIrisGain)
+        showGlobalGainInDialog(sent.value);
+    else
+        showExposureInDialog(sent.value);
 }
 
 // ---- capture ------------------------------------------------------------------------------
@@ -157,6 +138,8 @@ int Camera::close() {
 }
 
 std::int32_t Camera::captureState() const { return engine_ ? engine_->state() : kCaptureIdle; }
+
+bool Camera::captureThreadRunning() const { return engine_ && engine_->captureThreadRunning(); }
 
 platform::WindowHandle Camera::previewWindow() const { return engine_ ? engine_->previewWindowHandle() : 0; }
 

@@ -179,6 +179,7 @@ public:
     // State of the capture engine, 0 idle, 1 preview, 2 capture, 3 trigger; and the
     // preview window (0 when none).
     std::int32_t captureState() const;
+    bool captureThreadRunning() const;
     platform::WindowHandle previewWindow() const;
 
 private:
@@ -188,7 +189,7 @@ private:
     void frameMeasured(const FrameMeasurements& measured, std::int32_t autoIris) override;
     // Scales the global gain (auto iris 2) or the exposure (1) by `factor`: the camera
     // at once, the gain block, and an open analog gain dialog.
-    void applyExposureCorrection(std::int32_t autoIris, double factor);
+    void correctExposure(std::int32_t autoIris, double factor);
 
     // Pushes ERR_NOT_INITIALIZED when there is no device link.
     bool requireLink();

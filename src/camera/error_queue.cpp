@@ -8,7 +8,7 @@ namespace orvix {
 
 int ErrorQueue::push(std::int32_t code) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        MutexLock lock(mutex_);
         std::copy_backward(entries_.begin(), entries_.end() - 1, entries_.end());
         entries_[0] = code;
     }
@@ -20,7 +20,7 @@ int ErrorQueue::push(std::int32_t code) {
 }
 
 std::int32_t ErrorQueue::pop() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     const std::int32_t newest = entries_[0];
     std::copy(entries_.begin() + 1, entries_.end(), entries_.begin());
     entries_[kCapacity - 1] = 0;
@@ -28,7 +28,7 @@ std::int32_t ErrorQueue::pop() {
 }
 
 std::array<std::int32_t, ErrorQueue::kCapacity> ErrorQueue::snapshot() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     return entries_;
 }
 

@@ -7,8 +7,8 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
+#include "platform/mutex.h"
 #include "platform/window_handle.h"
 
 namespace orvix {
@@ -31,8 +31,8 @@ public:
     std::array<std::int32_t, kCapacity> snapshot() const;
 
 private:
-    mutable std::mutex mutex_;
-    std::array<std::int32_t, kCapacity> entries_{};
+    mutable Mutex mutex_;
+    std::array<std::int32_t, kCapacity> entries_ ORVIX_GUARDED_BY(mutex_){};
     std::atomic<platform::WindowHandle> notifyWindow_{0};
 };
 

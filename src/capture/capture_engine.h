@@ -126,6 +126,8 @@ public:
     void resumeAfterDialog(std::int32_t heldState, const CaptureConfig& config);
 
     std::int32_t state() const { return state_.load(); }
+    // A capture thread has been started and has not ended yet.
+    bool captureThreadRunning() const { return threadAlive_.load(); }
     bool hasPreviewWindow() const { return window_.isOpen(); }
     platform::WindowHandle previewWindowHandle() const { return window_.handle(); }
 
@@ -201,6 +203,7 @@ private:
 
     std::atomic<std::int32_t> state_{kCaptureIdle};
     std::atomic<std::int32_t> threadRun_{kThreadStop};
+    std::atomic<bool> threadAlive_{false};
     std::unique_ptr<platform::Thread> thread_ ORVIX_GUARDED_BY(controlMutex_);
     platform::Event wake_; // set to end the preview loop's wait at once
     platform::Event done_; // set by the capture thread as its last act

@@ -48,7 +48,9 @@ bool CaptureEngine::startThread(const RunningCapture& run) {
     wake_.reset();
     done_.reset();
     thread_ = std::make_unique<platform::Thread>();
+    threadAlive_.store(true);
     if (!thread_->start([this, run] { threadMain(run); })) {
+        threadAlive_.store(false);
         thread_.reset();
         return false;
     }

@@ -28,6 +28,7 @@ void CaptureEngine::threadMain(const RunningCapture& run) {
         triggerLoop(run);
     else
         previewLoop(run);
+    threadAlive_.store(false);
     done_.set();
 }
 

@@ -47,17 +47,17 @@ std::mutex& openDialogMutex() {
 }
 
 void PostTarget::attach(DialogControls& controls) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     controls_ = &controls;
 }
 
 void PostTarget::detach() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     controls_ = nullptr;
 }
 
 bool PostTarget::post(std::function<void()> task) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     if (!controls_) return false;
     controls_->post(std::move(task));
     return true;

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "platform/dialog_controls.h"
+#include "platform/mutex.h"
 #include "platform/window_handle.h"
 
 namespace orvix::dialogs {
@@ -56,8 +57,8 @@ public:
     bool post(std::function<void()> task);
 
 private:
-    std::mutex mutex_;
-    DialogControls* controls_ = nullptr;
+    Mutex mutex_;
+    DialogControls* controls_ ORVIX_GUARDED_BY(mutex_) = nullptr;
 };
 
 } // namespace orvix::dialogs

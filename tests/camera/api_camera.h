@@ -26,6 +26,9 @@ public:
         handle_ = nullptr;
     }
 
+    // The handle was released by other means.
+    void forget() { handle_ = nullptr; }
+
     // The queued codes, newest first; the queue is empty afterwards.
     std::vector<int> errors() const {
         std::vector<int> codes;

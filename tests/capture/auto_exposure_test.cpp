@@ -11,6 +11,7 @@
 #include "imaging/frame_pipeline.h"
 #include "imaging/surface.h"
 #include "device/device_link.h"
+#include "device/exposure_correction.h"
 #include "device/emulated_cameras.h"
 #include "imaging/pixel_kernels.h"
 #include "platform/clock.h"
@@ -30,11 +31,11 @@ protected:
         autoexposure::resetClockForTesting();
         testNow.store(50000);
         platform::setTimeSourceForTesting(&testClock);
-        camera_ = std::make_unique<Camera>();
-        ASSERT_EQ(camera_->initialize(0), 1);
+        link_ = std::make_unique<DeviceLink>();
     }
     void TearDown() override {
         platform::setTimeSourceForTesting(nullptr);
+        link_.reset();
         camera_.reset();
         resetSettings();
         EmulatedCameras::TearDown();
@@ -56,25 +57,30 @@ protected:
         return raw;
     }
 
-    // One metering step `ms` after the previous one, its correction applied as the
-    // capture engine applies it. True when the frame was metered.
+    // One metering step `ms` after the previous one, its correction applied to the
+    // camera and the gain block as a camera applies it. True when the frame was
+    // metered.
     bool step(Surface* raw, std::uint32_t ms) {
         testNow.fetch_add(ms);
         FrameSettings settings;
-        settings.autoIris = camera_->getAutoIris(nullptr);
+        settings.autoIris = mode_;
         FramePipeline pipeline{ProcessorInfo{}};
         const FrameMeasurements measured = pipeline.process(2, FrameSurfaces{raw, nullptr, nullptr, nullptr}, settings);
-        camera_->storeMeasurements(measured, settings.autoIris);
+        if (measured.exposureMetered && measured.exposure.change)
+            storeExposureCorrection(gains_, applyExposureCorrection(*link_, mode_, measured.exposure.factor));
         return measured.exposureMetered;
     }
 
     void setMode(int mode, int gain, int exposure) {
-        ASSERT_EQ(camera_->setAutoIris(mode), 1);
-        camera_->link->setGlobalGain(gain);
-        camera_->link->setExposure(exposure);
+        mode_ = mode;
+        link_->setGlobalGain(gain);
+        link_->setExposure(exposure);
     }
 
+    std::unique_ptr<DeviceLink> link_;
     std::unique_ptr<Camera> camera_;
+    GainBlock gains_;
+    int mode_ = 0;
 };
 
 TEST(AutoExposureArithmetic, FactorsFromTheFiveMeans) {
@@ -112,71 +118,73 @@ TEST_F(AutoExposure, BrightFramesQuarterTheExposure) {
     // The first step in the process sees no elapsed time. 0.85 - 4 x 0.15, subtracted
     // in double precision, lies just below 0.25: 400 becomes 99, not 100.
     EXPECT_TRUE(step(&*bright, 0));
-    EXPECT_EQ(camera_->link->exposure(), 99);
-    EXPECT_EQ(camera_->gains.exposure, 99);
+    EXPECT_EQ(link_->exposure(), 99);
+    EXPECT_EQ(gains_.exposure, 99);
     EXPECT_TRUE(step(&*frameAt(230, 16), 100)); // the same level as 10-bit samples
-    EXPECT_EQ(camera_->link->exposure(), 24);
+    EXPECT_EQ(link_->exposure(), 24);
 }
 
 TEST_F(AutoExposure, MidLevelFramesChangeNothing) {
     setMode(1, 40, 400);
     EXPECT_TRUE(step(&*frameAt(120), 0));
     EXPECT_TRUE(step(&*frameAt(120), 100));
-    EXPECT_EQ(camera_->link->exposure(), 400);
+    EXPECT_EQ(link_->exposure(), 400);
 }
 
 TEST_F(AutoExposure, GainModeRaisesASmallGainToFourAndSetsEveryColourGain) {
     setMode(2, 2, 400);
     EXPECT_TRUE(step(&*frameAt(80), 0));
-    EXPECT_EQ(camera_->link->globalGain(), 4);
-    EXPECT_EQ(camera_->gains.globalGain, 4);
-    EXPECT_EQ(camera_->gains.colorGainRed, 4);
-    EXPECT_EQ(camera_->gains.colorGainGreen1, 4);
-    EXPECT_EQ(camera_->gains.colorGainGreen2, 4);
-    EXPECT_EQ(camera_->gains.colorGainBlue, 4);
-    EXPECT_EQ(camera_->link->exposure(), 400);
+    EXPECT_EQ(link_->globalGain(), 4);
+    EXPECT_EQ(gains_.globalGain, 4);
+    EXPECT_EQ(gains_.colorGainRed, 4);
+    EXPECT_EQ(gains_.colorGainGreen1, 4);
+    EXPECT_EQ(gains_.colorGainGreen2, 4);
+    EXPECT_EQ(gains_.colorGainBlue, 4);
+    EXPECT_EQ(link_->exposure(), 400);
 }
 
 TEST_F(AutoExposure, DarkFramesAtIntervalsThatSuppressRaisingChangeNothing) {
     setMode(1, 40, 400);
     EXPECT_TRUE(step(&*frameAt(120), 0));
     EXPECT_TRUE(step(&*frameAt(80), 180));
-    EXPECT_EQ(camera_->link->exposure(), 400);
+    EXPECT_EQ(link_->exposure(), 400);
     EXPECT_TRUE(step(&*frameAt(120), 250)); // slow frames always step down by 5 %
-    EXPECT_EQ(camera_->link->exposure(), 380);
+    EXPECT_EQ(link_->exposure(), 380);
 }
 
 TEST_F(AutoExposure, OffOrWithoutAFrameDoesNothing) {
     setMode(0, 40, 400);
     EXPECT_FALSE(step(&*frameAt(230), 0));
-    ASSERT_EQ(camera_->setAutoIris(1), 1);
+    mode_ = 1;
     EXPECT_FALSE(step(nullptr, 0));
-    EXPECT_EQ(camera_->link->exposure(), 400);
+    EXPECT_EQ(link_->exposure(), 400);
 }
 
 TEST_F(AutoExposure, ConvergesOnTheEmulatedSceneDuringSnapshots) {
+    link_.reset();
+    camera_ = std::make_unique<Camera>();
+    ASSERT_EQ(camera_->initialize(0), 1);
     ASSERT_EQ(camera_->setColorMode(8), 1);
     ASSERT_EQ(camera_->setAutoIris(1), 1);
-    {
-        std::lock_guard<std::mutex> lock(camera_->settingsMutex);
-        camera_->gains.exposure = 1068; // overexposed: most of the scene saturates
-        camera_->gains.globalGain = 512;
-    }
+    ASSERT_EQ(camera_->setFilterValue(18, 1068), 1); // overexposed: most of the scene saturates
     ASSERT_EQ(camera_->capture(), 1);
     int previous = -1, unchanged = 0;
     for (int i = 0; i < 40 && unchanged < 3; ++i) {
         testNow.fetch_add(100);
         ASSERT_EQ(camera_->snapShot(nullptr, 0, 1), 1);
-        const int now = camera_->link->exposure();
+        const int now = camera_->getFilterValue(18, nullptr);
         unchanged = now == previous ? unchanged + 1 : 0;
         previous = now;
     }
     EXPECT_EQ(unchanged, 3) << "the exposure settles";
     EXPECT_LT(previous, 1068);
+    EXPECT_EQ(camera_->gainBlock().exposure, previous) << "the gain block follows the camera";
     // The centre region (the chart's bars) ends between dark and saturated.
-    Surface* raw = camera_->rawSurface();
-    const auto centre = autoexposure::meteringRegions(raw->width(), raw->height())[2];
-    const int mean = raw->blit(meanLevel8, raw, &centre, centre.left, centre.top, nullptr, 0);
+    Surface image;
+    ASSERT_TRUE(image.create(kSensorWidth, kSensorHeight, 8));
+    ASSERT_EQ(camera_->getImage(image.bits(), static_cast<std::int32_t>(image.byteCount()), 1), 1);
+    const auto centre = autoexposure::meteringRegions(image.width(), image.height())[2];
+    const int mean = image.blit(meanLevel8, &image, &centre, centre.left, centre.top, nullptr, 0);
     EXPECT_GT(mean, 50);
     EXPECT_LT(mean, 200);
 }

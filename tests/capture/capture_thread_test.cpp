@@ -73,7 +73,7 @@ protected:
 
     std::vector<int> drain() {
         std::vector<int> codes;
-        for (int code = camera_->errorQueue.pop(); code != 0; code = camera_->errorQueue.pop()) codes.push_back(code);
+        for (int code = camera_->popError(); code != 0; code = camera_->popError()) codes.push_back(code);
         return codes;
     }
 
@@ -90,16 +90,20 @@ TEST_F(CaptureThread, CallbackPreviewPostsEveryFrameWithItsDescriptionAndRate) {
 
     // A centred top-level window with the image's client size.
     std::int32_t w = 0, h = 0;
-    EXPECT_TRUE(platform::clientSize(camera.previewWindow, w, h));
+    EXPECT_TRUE(platform::clientSize(camera.previewWindow(), w, h));
     EXPECT_EQ(w, kWidth);
     EXPECT_EQ(h, kHeight);
 
     const auto received = window_.collect([](const std::vector<Message>& r) { return frames(r) >= 40; }, 6000);
     ASSERT_GE(frames(received), 25u);
     FrameInfo last{};
+    std::uintptr_t address = 0;
     for (const Message& m : received) {
         if (!isFrame(m)) continue;
-        ASSERT_EQ(m.wParam, reinterpret_cast<std::uintptr_t>(&camera.frameInfo));
+        // Every frame message carries the address of the same frame description.
+        if (address == 0) address = m.wParam;
+        ASSERT_NE(m.wParam, 0u);
+        ASSERT_EQ(m.wParam, address);
         last = readFrameInfo(reinterpret_cast<const FrameInfo*>(m.wParam));
         EXPECT_EQ(last.size, 24);
         EXPECT_EQ(last.width, kWidth);
@@ -114,9 +118,9 @@ TEST_F(CaptureThread, CallbackPreviewPostsEveryFrameWithItsDescriptionAndRate) {
     const auto start = Clock::now();
     EXPECT_EQ(camera.stopPreview(), 1);
     EXPECT_LT(msSince(start), 1000);
-    EXPECT_NE(camera.previewWindow, 0u) << "stopping leaves the window";
+    EXPECT_NE(camera.previewWindow(), 0u) << "stopping leaves the window";
     EXPECT_EQ(camera.close(), 1);
-    EXPECT_EQ(camera.previewWindow, 0u);
+    EXPECT_EQ(camera.previewWindow(), 0u);
     EXPECT_EQ(drain(), std::vector<int>{});
 }
 
@@ -131,7 +135,7 @@ TEST_F(CaptureThread, TheWindowShowsTheLastFrameCopiedToTheBuffer) {
     ASSERT_EQ(camera.stopPreview(), 1); // the last pass painted, then copied the same frame
     (void)window_.collect([](const std::vector<Message>&) { return false; }, 50);
 
-    const std::vector<Rgb> shown = probe.readClient(camera.previewWindow, kWidth, kHeight);
+    const std::vector<Rgb> shown = probe.readClient(camera.previewWindow(), kWidth, kHeight);
     ASSERT_EQ(shown.size(), std::size_t(kWidth) * kHeight);
     int mismatches = 0;
     for (int y = 0; y < kHeight; ++y) {
@@ -188,9 +192,9 @@ TEST_F(CaptureThread, TriggerModeDeliversOneFramePerTriggerAndKeepsArmingAfterAT
 
     // The 3 s trigger wait ends: the state reads idle, the thread keeps arming.
     const auto start = Clock::now();
-    while (camera.captureState.load() != kCaptureIdle && msSince(start) < 5000)
+    while (camera.captureState() != kCaptureIdle && msSince(start) < 5000)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(camera.captureState.load(), kCaptureIdle);
+    EXPECT_EQ(camera.captureState(), kCaptureIdle);
     EXPECT_EQ(camera.startPreview(), 0) << "the trigger thread still runs";
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ASSERT_TRUE(emulator().fireTrigger(0));
@@ -210,15 +214,17 @@ TEST_F(CaptureThread, UnplugDuringPreviewEndsTheThreadAndStopsPromptly) {
     const auto received = window_.collect(
         [](const std::vector<Message>& r) { return has(r, ORVIX_WM_FRAME, ERR_TRANSFER_STOPPED); }, 3000);
     EXPECT_TRUE(has(received, ORVIX_WM_FRAME, ERR_TRANSFER_STOPPED));
-    ASSERT_TRUE(camera.threadDoneEvent);
-    EXPECT_TRUE(camera.threadDoneEvent->wait(1000)) << "the preview thread ends by itself";
+    const auto ended = Clock::now();
+    while (camera.captureThreadRunning() && msSince(ended) < 1000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_FALSE(camera.captureThreadRunning()) << "the preview thread ends by itself";
     EXPECT_EQ(drain(), std::vector<int>{ERR_TRANSFER_STOPPED});
 
     auto start = Clock::now();
     EXPECT_EQ(camera.stopPreview(), 0); // the transfer ended with an error
     EXPECT_EQ(drain(), std::vector<int>{ERR_DEVICE_IO});
     EXPECT_LT(msSince(start), 1000);
-    EXPECT_EQ(camera.captureState.load(), kCaptureIdle);
+    EXPECT_EQ(camera.captureState(), kCaptureIdle);
 
     start = Clock::now();
     camera_.reset();
@@ -253,7 +259,7 @@ TEST_F(CaptureThread, StartPreviewWithoutWindowFeedsGetImage) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     ASSERT_EQ(camera.getImage(later.data(), kFrameBytes, 1), 1);
     EXPECT_EQ(camera.stopPreview(), 1);
-    EXPECT_EQ(camera.previewWindow, 0u);
+    EXPECT_EQ(camera.previewWindow(), 0u);
 }
 
 } // namespace

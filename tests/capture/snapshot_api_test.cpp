@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstring>
 #include <utility>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "OrvixSdk_K62DT4.h"
@@ -185,7 +187,10 @@ TEST_F(SnapshotApi, StatesRefuseSilentlyAndImageCopiesNeedAnImage) {
     EXPECT_EQ(Orvix_Trigger(cam(), 0, buffer.data(), size, 1), 0);
     EXPECT_EQ(errors(), Codes{});
     int copied = 0;
-    for (int i = 0; i < 200 && !copied; ++i) copied = Orvix_GetImage(cam(), buffer.data(), size, 1);
+    for (int i = 0; i < 300 && !copied; ++i) {
+        copied = Orvix_GetImage(cam(), buffer.data(), size, 1);
+        if (!copied) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     EXPECT_EQ(copied, 1) << "a frame arrives while previewing";
     (void)errors(); // ERR_MEMORY until the first frame is processed
     EXPECT_EQ(Orvix_StopPreview(cam()), 1);
