@@ -186,7 +186,7 @@ TEST_F(CaptureStress, ThreadsOnSharedAndSeparateHandlesWhileFramesFlowAndACamera
     for (auto& t : threads) t.join();
     int calls = 0;
     for (const auto& worker : workers) calls += worker->calls();
-    EXPECT_GT(calls, 100);
+    EXPECT_GT(calls, 20);
     std::printf("%d calls in %lld ms\n", calls,
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count()));
 

@@ -3,6 +3,10 @@
  * window-less preview, lets frames flow, closes the library and lives on for a while
  * before it exits normally. Exit status 0 when it got that far. */
 
+#if !defined(_WIN32)
+#define _POSIX_C_SOURCE 200809L
+#endif
+
 #include <stdio.h>
 #include <string.h>
 
@@ -19,7 +23,7 @@ typedef ORVIX_HANDLE(ORVIX_CALL* InitializeFunction)(ORVIX_WINDOW);
 typedef int(ORVIX_CALL* HandleFunction)(ORVIX_HANDLE);
 typedef int(ORVIX_CALL* GetImageFunction)(ORVIX_HANDLE, void*, int, int);
 
-static void pause(int ms) {
+static void waitMs(int ms) {
 #if defined(_WIN32)
     Sleep((DWORD)ms);
 #else
@@ -72,7 +76,7 @@ int main(void) {
     }
     for (i = 0; i < 200 && frames < 3; ++i) {
         frames += getImage(camera, image, (int)sizeof image, 1);
-        pause(10);
+        waitMs(10);
     }
     if (frames < 3) {
         fprintf(stderr, "FAILED: no frames\n");
@@ -83,7 +87,7 @@ int main(void) {
         fprintf(stderr, "FAILED: the library did not close\n");
         return 1;
     }
-    pause(500);
+    waitMs(500);
     printf("lived on after unloading with %d frames\n", frames);
     return 0;
 }
