@@ -67,6 +67,14 @@ inline bool isColorDisplay(std::int32_t type) { return type >= 2 && type <= 5; }
 inline bool isWordTransfer(std::int32_t type) { return type == 1 || type == 4 || type == 5; }
 inline bool isByteTransfer(std::int32_t type) { return type == 0 || type == 2 || type == 3; }
 
+// The Bayer mode of a frame whose window starts at (firstColumn, firstLine) of the
+// active area: the mode names the colour sites of the frame's first row and column,
+// so an odd first column swaps the column phase (bit 1) and an odd first line the
+// row phase (bit 0). The window's position then changes no colour.
+inline std::int32_t bayerModeOfWindow(std::int32_t bayerMode, std::int32_t firstColumn, std::int32_t firstLine) {
+    return bayerMode ^ ((firstLine & 1) ? 1 : 0) ^ ((firstColumn & 1) ? 2 : 0);
+}
+
 // Image sizes shrink by 2 or 4 in each dimension for sub-sample modes 1 and 2
 // (integer division).
 inline std::int32_t subSampled(std::int32_t length, std::int32_t subSample) {

@@ -82,7 +82,10 @@ bool CaptureEngine::fetchLocked(const CaptureConfig& config, bool fromRing) {
 bool CaptureEngine::processLocked(const CaptureConfig& config, const FrameSettings& settings, bool fromRing,
                                   FrameMeasurements& measured, const Surface** displayable) {
     if (!fetchLocked(config, fromRing)) return false;
-    measured = pipeline_.process(config.colorType, surfaces_.frame(config.colorType), settings);
+    // The Bayer sites follow the phase of the window's first sample.
+    FrameSettings frame = settings;
+    frame.filter.bayerMode = bayerModeOfWindow(settings.filter.bayerMode, config.window.hStart, config.window.vStart);
+    measured = pipeline_.process(config.colorType, surfaces_.frame(config.colorType), frame);
     imageReady_ = true;
     if (displayable) *displayable = surfaces_.updateDisplayable(config.colorType);
     return true;

@@ -101,6 +101,52 @@ TEST_F(SnapshotApi, ColourSnapshotShowsTheChartBarsInTheirColours) {
     }
 }
 
+TEST_F(SnapshotApi, ChartBarsKeepTheirColoursAtEveryWindowOffsetColourModeAndSubSample) {
+    // The window may start at any column and line: the Bayer sites follow its first
+    // sample, so an odd start neither swaps red and blue nor turns red into green.
+    struct Bar {
+        bool red, green, blue;
+    };
+    const Bar bars[] = {{true, true, true},  {true, true, false}, {false, true, true}, {false, true, false},
+                        {true, false, true}, {true, false, false}, {false, false, true}, {false, false, false}};
+    const int width = 1352, height = 512;
+    for (int bits : {24, 32, 48, 64})
+        for (int subSample : {0, 1, 2})
+            for (const auto& [x0, y0] : {std::pair{0, 0}, {1, 0}, {0, 1}, {1, 1}}) {
+                SCOPED_TRACE(testing::Message() << bits << " bits, sub-sample " << subSample << ", window at (" << x0
+                                                << ", " << y0 << ")");
+                ASSERT_EQ(Orvix_SetColorMode(cam(), bits), 1);
+                ASSERT_EQ(Orvix_SetSubSample(cam(), subSample), 1);
+                ASSERT_EQ(Orvix_SetCaptureWindowEx(cam(), 1360, x0, width, 1024, y0, height), 1);
+                const int divisor = 1 << subSample;
+                const int w = width / divisor, h = height / divisor;
+                const int stride = strideOf(w, bits);
+                std::vector<std::uint8_t> image(static_cast<std::size_t>(stride) * h);
+                ASSERT_EQ(Orvix_SnapShot(cam(), image.data(), static_cast<int>(image.size()), 1), 1);
+                const int bytesPerPixel = bits / 8;
+                const bool words = bits >= 48;
+                const auto channel = [&](const std::uint8_t* pixel, int c) {
+                    return words ? (pixel[2 * c] | pixel[2 * c + 1] << 8) >> 2 : pixel[c];
+                };
+                for (int i = 0; i < 8; ++i) {
+                    SCOPED_TRACE(i);
+                    const int x = (i * 170 + 85 - x0) / divisor;
+                    const std::uint8_t* pixel =
+                        &image[static_cast<std::size_t>(300 / divisor) * stride + std::size_t(x) * bytesPerPixel];
+                    const int blue = channel(pixel, 0), green = channel(pixel, 1), red = channel(pixel, 2);
+                    int lowest = 255, highest = 0;
+                    for (const auto& [value, lit] :
+                         {std::pair{red, bars[i].red}, {green, bars[i].green}, {blue, bars[i].blue}}) {
+                        if (lit) lowest = std::min(lowest, value);
+                        else highest = std::max(highest, value);
+                    }
+                    if (bars[i].red || bars[i].green || bars[i].blue) EXPECT_GT(lowest, 2 * highest + 20);
+                    else EXPECT_LT(highest, 40);
+                }
+            }
+    EXPECT_EQ(errors(), Codes{});
+}
+
 TEST_F(SnapshotApi, SubSampledModesShrinkEachDimension) {
     ASSERT_EQ(Orvix_SetColorMode(cam(), 24), 1);
     const struct {
