@@ -131,7 +131,11 @@ typedef struct CameraInfo {
 ORVIX_API ORVIX_HANDLE ORVIX_CALL Orvix_Initialize(ORVIX_WINDOW notifyWindow);
 
 /* Saves the camera's gains and filters, stops capture, closes the preview window and
- * destroys the camera. Returns 1, or 0 for an unknown handle. */
+ * destroys the camera. Returns 1, or 0 for an unknown handle. May be called from any
+ * thread, also while another thread uses the handle (the camera then goes when that
+ * call returns). Waits as Orvix_StopPreview does; the settings file's lock at most
+ * 3 s. A capture thread that did not end within its bound keeps the camera alive
+ * instead of freeing it under that thread. */
 ORVIX_API int ORVIX_CALL Orvix_Release(ORVIX_HANDLE handle);
 
 /* Removes and returns the newest queued error code; 0 when none is queued. */
@@ -361,6 +365,17 @@ ORVIX_API int ORVIX_CALL Orvix_GetGrayOffsetB(ORVIX_HANDLE handle, int* ok);
  * negative size included) receives nothing: ORVIX_WM_FRAME (0, ERR_MEMORY) is posted
  * to the frame window, if any, and ERR_MEMORY queued. All of them queue
  * ERR_NOT_INITIALIZED without a device link.
+ *
+ * A capture keeps what it started with: colour mode, sub-sample mode, wait time,
+ * half clock, capture window, preview placement and the gains sent at the start.
+ * Changing them during a capture stores the new value (the getters return it at
+ * once) for the next start; Orvix_SetCaptureWindow, Orvix_SetCaptureWindowEx and
+ * Orvix_SetDeviceNumber are refused (0, nothing queued) while a capture is prepared or
+ * runs. Filter values and auto iris take effect with the next frame. The frame window,
+ * buffer, size and row order given to Orvix_CallBackPreview or Orvix_Trigger stay with
+ * its preview window (a stop and a new Orvix_StartPreview keep them) and are forgotten
+ * by Orvix_Close or a start that fails. Any thread may call these functions, several
+ * at once on one handle.
  */
 
 /* Shows a live preview in a window of the library's own: a child of the window given
@@ -396,8 +411,10 @@ ORVIX_API int ORVIX_CALL Orvix_StartPreview(ORVIX_HANDLE handle);
 
 /* Ends the capture thread and the transfer and returns to the idle state; the preview
  * window stays open. Returns 1; 0 with ERR_DEVICE_IO when the transfer ended with an
- * error. Takes at most one frame in preview and up to the 3 s trigger wait in
- * trigger mode. */
+ * error. Takes at most one frame's work in preview (the wait between polls ends at
+ * once, whatever the wait time) and up to the 3 s trigger wait in trigger mode; it
+ * never waits longer than 6 s for the capture thread (then 0 with ERR_THREAD, and the
+ * thread keeps what it uses until it ends). May be called from a frame handler. */
 ORVIX_API int ORVIX_CALL Orvix_StopPreview(ORVIX_HANDLE handle);
 
 /* Prepares the capture state for a series of Orvix_SnapShot calls without preparing
@@ -409,12 +426,15 @@ ORVIX_API int ORVIX_CALL Orvix_Capture(ORVIX_HANDLE handle);
  * only keeps it for Orvix_GetImage and Orvix_SaveImage). Returns 1; 0 during preview
  * or trigger mode, when no frame arrived, with ERR_FRAME_TRANSFER when it could not
  * be read, or with ERR_MEMORY for a small buffer. From the idle state every call
- * prepares the capture again. */
+ * prepares the capture again; in capture state the frame is taken as Orvix_Capture
+ * prepared it. Waits for the frame at most the transfer time-out (3 s) and a second
+ * more. */
 ORVIX_API int ORVIX_CALL Orvix_SnapShot(ORVIX_HANDLE handle, void* buffer, int size, int topDown);
 
-/* Copies the last processed image into `buffer`. Returns 1; 0 with ERR_MEMORY before
- * the first frame, for a null buffer or a small one. Safe while preview runs: it
- * never reads an image half-way through a frame. */
+/* Copies the last processed image, in the colour mode it was captured in, into
+ * `buffer`. Returns 1; 0 with ERR_MEMORY before the first frame (also before the first
+ * frame of a capture just started), for a null buffer or a small one. Safe while
+ * preview runs: it never reads an image half-way through a frame. */
 ORVIX_API int ORVIX_CALL Orvix_GetImage(ORVIX_HANDLE handle, void* buffer, int size, int topDown);
 
 /* Closes the preview window and stops capture. Always returns 1 for a known handle. */
@@ -452,8 +472,9 @@ ORVIX_API int ORVIX_CALL Orvix_GetStatus(ORVIX_HANDLE handle, int ignored);
 /*
  * Each runs a modal dialog owned by `owner` on the calling thread and returns 1 once
  * the dialog has closed, whether it was confirmed or cancelled; a dialog that cannot
- * be created (on Linux: no display) counts as cancelled. Without a device link: 0 and
- * ERR_NOT_INITIALIZED, no dialog.
+ * be created (on Linux: no display), and one asked for while another dialog of its
+ * kind is open in the process, counts as cancelled (1 at once). Without a device
+ * link: 0 and ERR_NOT_INITIALIZED, no dialog.
  */
 
 /* The capture format: the stored formats (with a new "Custom" one), colour mode,

@@ -137,7 +137,8 @@ public:
     // ---- settings dialogs (dialog_entry.cpp) -------------------------------------------
     // Modal dialogs owned by `owner`: the capture format, the image filters, the analog
     // gains with the monitor output. Each returns 1 once its dialog has closed, however
-    // it was closed (a dialog that could not be created counts as cancelled), and 0 with
+    // it was closed (a dialog that could not be created, or one asked for while another
+    // of its kind is open in the process, counts as cancelled), and 0 with
     // ERR_NOT_INITIALIZED without a device link.
     int setCameraDlg(platform::WindowHandle owner);
     int showImageDialog(platform::WindowHandle owner);

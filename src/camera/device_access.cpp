@@ -42,6 +42,10 @@ int Camera::setDeviceNumber(int index) {
             return (void)errors_.push(ERR_NO_CAMERA);
         GainBlock arriving = leaving;
         (void)loadGainSettings(*link_, arriving);
+        // The camera has had these since start-up; sending them again makes the link
+        // remember the selected camera's own values.
+        (void)link_->setGlobalGain(arriving.globalGain);
+        (void)link_->setExposure(arriving.exposure);
         MutexLock lock(settingsMutex_);
         gains_ = arriving;
         result = 1;

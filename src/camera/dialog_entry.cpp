@@ -3,7 +3,9 @@
 // the camera settings dialog holds capture around itself and reloads the stored
 // format after OK; the analog gain and image filter dialogs work on the Camera's live
 // gain block and filter values, which they restore unless closed with OK. Only one
-// dialog of each kind is open in the process.
+// dialog of each kind is open in the process: asking for a second one while the first
+// is open returns 1 at once, as a dialog closed with Cancel would (waiting for the
+// first could take as long as its user likes).
 
 #include <mutex>
 
@@ -30,7 +32,7 @@ int Camera::showAnalogDialog(platform::WindowHandle owner) {
 int Camera::setCameraDlg(platform::WindowHandle owner, const DialogRunner& runner) {
     if (!requireLink()) return 0;
     const dialogs::DialogClaim claim(dialogs::OpenDialog::Camera);
-    if (!claim) return 0;
+    if (!claim) return 1; // another dialog of this kind is open: this one counts as cancelled
     const std::int32_t held = engine_->holdForDialog();
     CameraDialogState state;
     CameraDialog dialog(state);
@@ -45,7 +47,7 @@ int Camera::setCameraDlg(platform::WindowHandle owner, const DialogRunner& runne
 int Camera::showAnalogDialog(platform::WindowHandle owner, const DialogRunner& runner) {
     if (!requireLink()) return 0;
     const dialogs::DialogClaim claim(dialogs::OpenDialog::AnalogGain);
-    if (!claim) return 0;
+    if (!claim) return 1; // another dialog of this kind is open: this one counts as cancelled
     DeviceLink& link = *link_;
     GainBlock copy;
     {
@@ -80,7 +82,7 @@ int Camera::showAnalogDialog(platform::WindowHandle owner, const DialogRunner& r
 int Camera::showImageDialog(platform::WindowHandle owner, const DialogRunner& runner) {
     if (!requireLink()) return 0;
     const dialogs::DialogClaim claim(dialogs::OpenDialog::ImageFilter);
-    if (!claim) return 0;
+    if (!claim) return 1; // another dialog of this kind is open: this one counts as cancelled
     FilterSettings backup;
     std::int32_t colorType = 0;
     {
