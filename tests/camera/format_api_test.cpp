@@ -108,8 +108,19 @@ TEST_F(FormatApi, CaptureWindowExKeepsRejectedValues) {
             << w.x << " " << w.width << " " << w.y << " " << w.height;
         EXPECT_EQ(camera.errors(), Codes{ERR_GEOMETRY});
     }
-    // The edges themselves are on the sensor; a zero-wide window passes this check.
-    EXPECT_EQ(Orvix_SetCaptureWindowEx(camera, 0, 1360, 0, 0, 1024, 0), 1);
+    // Windows the device link cannot copy: below 4 x 3 pixels, also at the edges.
+    const Window tooSmall[] = {{0, 0, 0, 0}, {1360, 0, 1024, 0}, {0, 1, 0, 1}, {0, 3, 0, 3}, {0, 1360, 0, 1},
+                               {0, 4, 0, 2}, {0, 3, 0, 1024}};
+    for (const Window& w : tooSmall) {
+        EXPECT_EQ(Orvix_SetCaptureWindowEx(camera, 1360, w.x, w.width, 1024, w.y, w.height), 0)
+            << w.x << " " << w.width << " " << w.y << " " << w.height;
+        EXPECT_EQ(camera.errors(), Codes{ERR_GEOMETRY});
+    }
+    // The smallest window at the far edges is on the sensor, and is captured.
+    EXPECT_EQ(Orvix_SetCaptureWindowEx(camera, 1360, 1356, 4, 1024, 1021, 3), 1);
+    ASSERT_EQ(Orvix_SetDeviceNumber(camera, 2), 1);
+    std::uint8_t small[64] = {}; // 4 x 3 at up to 64 bits per pixel
+    EXPECT_EQ(Orvix_SnapShot(camera, small, sizeof small, 1), 1);
     EXPECT_EQ(Orvix_SetCaptureWindowEx(camera, 1360, 360, 1000, 1024, 24, 1000), 1);
     EXPECT_EQ(camera.errors(), Codes{});
 }
