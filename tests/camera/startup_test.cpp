@@ -4,11 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -16,6 +14,7 @@
 #include "camera/property_ids.h"
 #include "capture/startup_faults.h"
 #include "device/emulated_cameras.h"
+#include "emulated_frames.h"
 #include "stored_settings.h"
 
 namespace orvix::test {
@@ -54,16 +53,6 @@ protected:
         for (const auto& entry : emulator().log())
             if (entry.kind != RequestKind::FrameTransfer) ++count;
         return count;
-    }
-
-    // Waits (at most 5 s) until `count` frame transfers have completed since the log
-    // was cleared.
-    static bool framesArrive(std::size_t count) {
-        for (int wait = 0; wait < 500; ++wait) {
-            if (entries(RequestKind::FrameTransfer).size() >= count) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
     }
 
     // (slot, value) of every control-value packet of that id received, in order.
@@ -309,7 +298,7 @@ TEST_F(CameraStartup, WindowAndDeviceChangesAreRefusedWhileCaptureIsActive) {
         // Nothing reached a camera, the running preview's frames aside, which go on.
         EXPECT_EQ(requestsBesidesFrames(), 0u) << state;
         if (state == kCapturePreview) {
-            EXPECT_TRUE(framesArrive(3));
+            EXPECT_TRUE(framesFollow(0, framesSent(0), 3));
         }
         EXPECT_EQ(camera.captureState(), state);
         EXPECT_EQ(camera.stopPreview(), 1);
