@@ -14,12 +14,11 @@
 #include <utility>
 #include <vector>
 
-#include "../camera/emulated_frames.h"
 #include "../camera/stored_settings.h"
 #include "camera/camera.h"
 #include "camera/camera_dialog.h"
-#include "camera/property_ids.h"
 #include "device/emulated_cameras.h"
+#include "held_trigger.h"
 #include "platform/dialog_host.h"
 
 // The window system last: its headers define macros such as None.
@@ -388,34 +387,18 @@ TEST_F(GtkDialogHost, CameraDialogInBothLanguages) {
     }
 }
 
-// A trigger capture running when the camera dialog opens is held while it is open: it
-// takes no frame, and the capture window and the device cannot change under it. After
-// the dialog it goes on with the configuration it started with.
+// A trigger capture running when the camera dialog opens is held while it is open and
+// released after it (held_trigger.h).
 TEST_F(GtkDialogHost, ATriggerCaptureIsHeldWhileTheCameraDialogIsOpen) {
-    open({0, 3}, 20); // a trigger every 20 ms
-    ASSERT_EQ(camera->setColorMode(8), 1);
-    ASSERT_EQ(camera->setCaptureWindowEx(1360, 0, 640, 1024, 0, 480), 1);
-    std::vector<std::uint8_t> frame(640 * 480);
-    ASSERT_EQ(camera->trigger(0, frame.data(), static_cast<std::int32_t>(frame.size()), 1), 1);
-    ASSERT_TRUE(framesFollow(0, framesSent(0), 2));
+    open({0, 3}, 20);
+    std::vector<std::uint8_t> frame;
+    ASSERT_TRUE(startHeldTriggerCapture(*camera, frame));
     whenShown("Property", [&](const Shown& w) {
-        EXPECT_EQ(camera->captureState(), kCaptureTrigger);
-        // At most the one transfer armed as the hold began may still end.
-        const std::uint32_t opening = framesSent(0);
-        g_usleep(300000); // about 15 triggers
-        EXPECT_LE(framesSent(0), opening + 1) << "the trigger capture went on under the dialog";
-        EXPECT_EQ(camera->setCaptureWindowEx(1360, 0, 320, 1024, 0, 240), 0);
-        EXPECT_EQ(camera->setDeviceNumber(3), 0);
-        EXPECT_EQ(camera->width(), 640);
+        expectTriggerHeld(*camera);
         w.click(1);
     });
     EXPECT_EQ(camera->setCameraDlg(0, runnerIn(Language::English)), 1);
-    EXPECT_EQ(camera->width(), 1360); // the stored format, for the next start
-    EXPECT_EQ(camera->captureState(), kCaptureTrigger);
-    EXPECT_TRUE(framesFollow(0, framesSent(0), 3));
-    // Its frames still fit the 640 x 480 buffer.
-    EXPECT_EQ(camera->popError(), 0);
-    EXPECT_EQ(camera->close(), 1);
+    expectTriggerReleased(*camera);
 }
 
 } // namespace
