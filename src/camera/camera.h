@@ -66,6 +66,8 @@ public:
     std::int32_t popError() { return errors_.pop(); }
     // Queues a code (and announces it to the notification window).
     void pushError(std::int32_t code) { (void)errors_.push(code); }
+    // The window queued codes are announced to (0 when none), as initialize() stored it.
+    platform::WindowHandle notifyWindow() const { return errors_.notifyWindow(); }
 
     // ---- capture format (capture_format.cpp) -----------------------------------------
     int width() const;
@@ -177,6 +179,8 @@ public:
     CaptureConfig captureConfig() const;
     GainBlock gainBlock() const;
     FilterSettings filterSettings() const;
+    // The processor record initialize() detected, which chooses the kernel variants.
+    ProcessorInfo processorInfo() const { return cpuInfo_; }
     // State of the capture engine, 0 idle, 1 preview, 2 capture, 3 trigger; and the
     // preview window (0 when none).
     std::int32_t captureState() const;

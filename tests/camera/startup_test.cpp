@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "camera/camera.h"
+#include "camera/property_ids.h"
 #include "capture/startup_faults.h"
-#include "device/device_link.h"
 #include "device/emulated_cameras.h"
+#include "emulated_frames.h"
 #include "stored_settings.h"
 
 namespace orvix::test {
@@ -32,8 +33,26 @@ protected:
 
     static std::vector<int> drain(Camera& camera) {
         std::vector<int> codes;
-        for (int code = camera.errorQueue.pop(); code != 0; code = camera.errorQueue.pop()) codes.push_back(code);
+        for (int code = camera.popError(); code != 0; code = camera.popError()) codes.push_back(code);
         return codes;
+    }
+
+    // The slot the Camera's control requests go to: the device file that one FPGA
+    // register read opens (-1 when it opened none).
+    static int selectedSlot(Camera& camera) {
+        emulator().clearLog();
+        int ok = 0;
+        (void)camera.fpgaReadRegister(0x40, &ok);
+        const auto opens = entries(RequestKind::Open);
+        return opens.empty() ? -1 : opens.front().slot;
+    }
+
+    // Requests the cameras received since the log was cleared, frame transfers aside.
+    static std::size_t requestsBesidesFrames() {
+        std::size_t count = 0;
+        for (const auto& entry : emulator().log())
+            if (entry.kind != RequestKind::FrameTransfer) ++count;
+        return count;
     }
 
     // (slot, value) of every control-value packet of that id received, in order.
@@ -76,11 +95,12 @@ TEST_F(CameraStartup, EveryCameraReceivesItsOwnStoredGainAndExposure) {
     EXPECT_EQ(state(3).exposure, 400);
 
     // Slot 0 stays selected and its block is the one kept.
-    EXPECT_EQ(camera.link->currentDevice(), 0);
-    EXPECT_EQ(camera.gains.globalGain, 100);
-    EXPECT_EQ(camera.gains.colorGainRed, 100); // a missing colour gain repeats the one before
-    EXPECT_EQ(camera.gains.exposure, 200);
-    EXPECT_EQ(camera.gains.autoIris, 2);
+    const GainBlock gains = camera.gainBlock();
+    EXPECT_EQ(gains.globalGain, 100);
+    EXPECT_EQ(gains.colorGainRed, 100); // a missing colour gain repeats the one before
+    EXPECT_EQ(gains.exposure, 200);
+    EXPECT_EQ(gains.autoIris, 2);
+    EXPECT_EQ(selectedSlot(camera), 0);
 }
 
 TEST_F(CameraStartup, CamerasWithoutStoredGainsGetTheBuiltInBlock) {
@@ -90,9 +110,9 @@ TEST_F(CameraStartup, CamerasWithoutStoredGainsGetTheBuiltInBlock) {
     // Slot 2, then the final selection of slot 0, which is empty: its requests fail.
     EXPECT_EQ(controlValues(kGain), (std::vector<std::pair<int, int>>{{2, 512}}));
     EXPECT_EQ(controlValues(kExposure), (std::vector<std::pair<int, int>>{{2, 64}}));
-    EXPECT_EQ(camera.gains.globalGain, 512);
-    EXPECT_EQ(camera.gains.exposure, 64);
-    EXPECT_EQ(camera.link->currentDevice(), 0);
+    EXPECT_EQ(camera.gainBlock().globalGain, 512);
+    EXPECT_EQ(camera.gainBlock().exposure, 64);
+    EXPECT_EQ(selectedSlot(camera), 0);
 }
 
 TEST_F(CameraStartup, StartupOrderAndTheWindowOfThePreview) {
@@ -101,19 +121,28 @@ TEST_F(CameraStartup, StartupOrderAndTheWindowOfThePreview) {
     store("", {{"Size", 0}, {"SubSample", 1}, {"Color", 3}});
     Camera camera;
     ASSERT_EQ(camera.initialize(0), 1);
-    EXPECT_EQ(camera.previewRect.x, 0);
-    EXPECT_EQ(camera.previewRect.y, 0);
-    EXPECT_EQ(camera.previewRect.width, 640);
-    EXPECT_EQ(camera.previewRect.height, 480);
-    EXPECT_EQ(camera.format.bufferCount, 4);
+    const CaptureConfig config = camera.captureConfig();
+    EXPECT_EQ(config.previewRect.x, 0);
+    EXPECT_EQ(config.previewRect.y, 0);
+    EXPECT_EQ(config.previewRect.width, 640);
+    EXPECT_EQ(config.previewRect.height, 480);
+    EXPECT_EQ(config.window.hStart, 10);
+    EXPECT_EQ(config.window.vStart, 20);
+    EXPECT_EQ(config.window.bufferCount, 4);
     // The stream settings come last: the window went to the link at sub-sample 0.
-    EXPECT_EQ(camera.subSample, 1);
-    EXPECT_EQ(camera.colorType, 3);
-    EXPECT_NE(camera.cpuInfo.vendor[0], '\0');
-    for (const Surface* surface : {camera.surface8.get(), camera.surface16.get(), camera.surface24.get(),
-                                   camera.surface32.get(), camera.surface48.get(), camera.surface64.get(),
-                                   camera.workSurface.get(), camera.displaySurface.get()})
-        EXPECT_NE(surface, nullptr);
+    EXPECT_EQ(config.subSample, 1);
+    EXPECT_EQ(config.colorType, 3);
+    EXPECT_NE(camera.processorInfo().vendor[0], '\0');
+
+    // The Surfaces of every colour type and the sharpen filter's work Surface exist:
+    // a snapshot works in each type. (The display Surface is used only with a preview
+    // window; its allocation failure is among the cases below.)
+    ASSERT_EQ(camera.setFilterValue(kPropertySharpness, 10), 1);
+    for (const int bits : {8, 16, 24, 32, 48, 64}) {
+        ASSERT_EQ(camera.setColorMode(bits), 1);
+        EXPECT_EQ(camera.snapShot(nullptr, 0, 1), 1) << bits;
+    }
+    EXPECT_EQ(drain(camera), std::vector<int>{});
 }
 
 TEST_F(CameraStartup, ABadStoredFormatKeepsItsBufferCount) {
@@ -123,9 +152,10 @@ TEST_F(CameraStartup, ABadStoredFormatKeepsItsBufferCount) {
     Camera camera;
     ASSERT_EQ(camera.initialize(0), 1);
     EXPECT_EQ(drain(camera), std::vector<int>{ERR_GEOMETRY});
-    EXPECT_EQ(camera.format.hTotal, 1360);
-    EXPECT_EQ(camera.format.vStart, 0);
-    EXPECT_EQ(camera.format.bufferCount, 6);
+    const VideoFormat format = camera.captureConfig().window;
+    EXPECT_EQ(format.hTotal, 1360);
+    EXPECT_EQ(format.vStart, 0);
+    EXPECT_EQ(format.bufferCount, 6);
 }
 
 // Each allocation of start-up in turn fails.
@@ -141,9 +171,8 @@ TEST_P(StartupAllocationFailure, LeavesACameraWithoutDeviceLinkThatKeepsTheStore
         Camera camera;
         failNextStartupAllocation(GetParam());
         EXPECT_EQ(camera.initialize(1234), 0);
-        EXPECT_EQ(camera.errorQueue.notifyWindow(), 1234u); // stored before the push
+        EXPECT_EQ(camera.notifyWindow(), 1234u); // stored before the push
         EXPECT_EQ(drain(camera), std::vector<int>{ERR_MEMORY});
-        EXPECT_EQ(camera.link, nullptr);
 
         // The construction defaults; the store was not read.
         EXPECT_EQ(camera.width(), 1360);
@@ -151,14 +180,17 @@ TEST_P(StartupAllocationFailure, LeavesACameraWithoutDeviceLinkThatKeepsTheStore
         EXPECT_EQ(camera.getColorMode(), 8);
         EXPECT_EQ(camera.getWaitTime(), 10);
         EXPECT_EQ(camera.getSubSample(), 0);
-        EXPECT_EQ(camera.filter.brightness, 0);
+        EXPECT_EQ(camera.filterSettings().brightness, 0);
+        EXPECT_EQ(camera.gainBlock().globalGain, 0);
 
-        // Device operations behave as without a link.
+        // The link was dropped: device and capture operations behave as without one.
         EXPECT_EQ(camera.setFilterValue(11, 100), 0);
         char names[10 * 256];
         EXPECT_EQ(camera.enumDevice(names), 0);
         EXPECT_EQ(camera.setCaptureWindowEx(1360, 0, 640, 1024, 0, 480), 0);
-        EXPECT_EQ(drain(camera), (std::vector<int>{ERR_NOT_INITIALIZED, ERR_NOT_INITIALIZED, ERR_NOT_INITIALIZED}));
+        EXPECT_EQ(camera.snapShot(nullptr, 0, 1), 0);
+        EXPECT_EQ(drain(camera), (std::vector<int>{ERR_NOT_INITIALIZED, ERR_NOT_INITIALIZED, ERR_NOT_INITIALIZED,
+                                                   ERR_NOT_INITIALIZED}));
     }
     // Release saved nothing over the stored values.
     EXPECT_EQ(stored("Filter", "Brightness"), 9);
@@ -181,7 +213,8 @@ TEST_F(CameraStartup, TheFaultHookFailsOnlyOnce) {
     EXPECT_EQ(first.initialize(0), 0);
     Camera second;
     EXPECT_EQ(second.initialize(0), 1);
-    EXPECT_NE(second.surface32, nullptr);
+    ASSERT_EQ(second.setColorMode(32), 1);
+    EXPECT_EQ(second.snapShot(nullptr, 0, 1), 1); // its 32-bit Surface exists
 }
 
 TEST_F(CameraStartup, ACameraThatNeverStartedSavesNothing) {
@@ -234,42 +267,62 @@ TEST_F(CameraStartup, WithoutDeviceLinkEveryLinkOperationQueuesNotInitialized) {
     EXPECT_EQ(drain(camera), std::vector<int>{});
 }
 
+// A real capture holds the window and the device: preview (without a window of its
+// own) and a prepared capture. Trigger mode needs a window system; the dialog host
+// tests refuse the same changes while a trigger capture is held.
 TEST_F(CameraStartup, WindowAndDeviceChangesAreRefusedWhileCaptureIsActive) {
-    attach({0, 3});
+    attach({0, 3}, 30);
     storeFormat(0, 1360, 1024, 1360, 1024, 0, 0, 10);
     storeFormat(1, 1360, 1024, 640, 480, 0, 0, 10);
     store("", {{"Size", 0}});
     Camera camera;
     ASSERT_EQ(camera.initialize(0), 1);
+    ASSERT_EQ(camera.setColorMode(8), 1);
+    ASSERT_EQ(camera.setAutoIris(0), 1); // frames send nothing to the camera
     ASSERT_EQ(drain(camera), std::vector<int>{});
 
-    for (const CaptureState state : {kCapturePreview, kCaptureSnapshotReady, kCaptureTrigger}) {
-        camera.captureState.store(state);
+    const std::vector<std::pair<CaptureState, std::function<int()>>> starts = {
+        {kCapturePreview, [&] { return camera.startPreview(); }},
+        {kCaptureSnapshotReady, [&] { return camera.capture(); }},
+    };
+    for (const auto& [state, start] : starts) {
+        ASSERT_EQ(start(), 1) << state;
+        ASSERT_EQ(camera.captureState(), state);
         emulator().clearLog();
         EXPECT_EQ(camera.setCaptureWindowEx(1360, 0, 320, 1024, 0, 240), 0) << state;
         EXPECT_EQ(camera.setCaptureWindow(640, 480), 0) << state;
         EXPECT_EQ(camera.setDeviceNumber(3), 0) << state;
         EXPECT_EQ(drain(camera), std::vector<int>{}) << state;
         EXPECT_EQ(camera.width(), 1360) << state;
-        EXPECT_EQ(camera.link->currentDevice(), 0) << state;
-        EXPECT_EQ(camera.link->windowCopy().width, 1360) << state;
-        EXPECT_TRUE(emulator().log().empty()) << state;
+        EXPECT_EQ(camera.captureConfig().window.hEffective, 1360) << state;
+        // Nothing reached a camera, the running preview's frames aside, which go on.
+        EXPECT_EQ(requestsBesidesFrames(), 0u) << state;
+        if (state == kCapturePreview) {
+            EXPECT_TRUE(framesFollow(0, framesSent(0), 3));
+        }
+        EXPECT_EQ(camera.captureState(), state);
+        EXPECT_EQ(camera.stopPreview(), 1);
+        EXPECT_EQ(camera.captureState(), kCaptureIdle);
+        EXPECT_EQ(selectedSlot(camera), 0) << state;
     }
     EXPECT_FALSE(keyExists("Gain_00")); // not even the gains of the slot being left were saved
 
-    camera.captureState.store(kCaptureIdle);
     EXPECT_EQ(camera.setCaptureWindow(640, 480), 1);
-    EXPECT_EQ(camera.link->windowCopy().width, 640);
+    EXPECT_EQ(camera.width(), 640);
     EXPECT_EQ(camera.setCaptureWindowEx(1360, 0, 320, 1024, 0, 240), 1);
-    EXPECT_EQ(camera.link->windowCopy().width, 320);
+    EXPECT_EQ(camera.width(), 320);
+    // The next capture takes the new window: an 8-bit 320 x 240 snapshot fits exactly.
+    std::vector<std::uint8_t> image(320 * 240);
+    EXPECT_EQ(camera.snapShot(image.data(), static_cast<std::int32_t>(image.size()), 1), 1);
     EXPECT_EQ(camera.setDeviceNumber(3), 1);
-    EXPECT_EQ(camera.link->currentDevice(), 3);
+    EXPECT_EQ(selectedSlot(camera), 3);
     EXPECT_EQ(stored("Gain_00", "Global"), 512); // the slot being left
+    EXPECT_EQ(drain(camera), std::vector<int>{});
 }
 
 TEST(ColorTypes, OnlyTheSixKnownTypesAreValidForCapture) {
-    for (int type = 0; type < 6; ++type) EXPECT_TRUE(Camera::isColorTypeValid(type)) << type;
-    for (int type : {-1, 6, 7, 1000}) EXPECT_FALSE(Camera::isColorTypeValid(type)) << type;
+    for (int type = 0; type < 6; ++type) EXPECT_TRUE(isColorTypeValid(type)) << type;
+    for (int type : {-1, 6, 7, 1000}) EXPECT_FALSE(isColorTypeValid(type)) << type;
 }
 
 } // namespace

@@ -262,7 +262,7 @@ TEST_F(ControlRequests, PipeRequestResults) {
     EXPECT_EQ(DeviceLink::pipeRead(closed, 1, 64, buffer), 10);
 
     DeviceLink::DeviceHandle handle;
-    ASSERT_EQ(DeviceLink::openDevice(link->devicePath(), handle), 1);
+    ASSERT_EQ(DeviceLink::openDevice(link->devicePath().c_str(), handle), 1);
     EXPECT_EQ(DeviceLink::pipeTransfer(handle, 0, 64, buffer, true, &bytes), 0);
     EXPECT_EQ(bytes, 64u);
     EXPECT_EQ(DeviceLink::pipeWrite(handle, 0, 64, buffer), 0);

@@ -44,7 +44,7 @@ protected:
 
     std::vector<int> drain() {
         std::vector<int> codes;
-        for (int code = camera.errorQueue.pop(); code != 0; code = camera.errorQueue.pop()) codes.push_back(code);
+        for (int code = camera.popError(); code != 0; code = camera.popError()) codes.push_back(code);
         return codes;
     }
 
@@ -275,8 +275,8 @@ TEST_F(MonitorControl, WithoutDeviceLinkNothingIsSent) {
     for (const auto& [name, operation] : operations) {
         ok = 5;
         EXPECT_EQ(operation(), 0) << name;
-        EXPECT_EQ(unlinked.errorQueue.pop(), ERR_NOT_INITIALIZED) << name;
-        EXPECT_EQ(unlinked.errorQueue.pop(), 0) << name;
+        EXPECT_EQ(unlinked.popError(), ERR_NOT_INITIALIZED) << name;
+        EXPECT_EQ(unlinked.popError(), 0) << name;
         EXPECT_NE(ok, 1) << name;
     }
     EXPECT_EQ(std::make_pair(width, height), std::make_pair(0, 0));

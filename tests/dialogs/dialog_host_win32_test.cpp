@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -16,12 +17,10 @@
 
 #include "../camera/stored_settings.h"
 #include "camera/camera.h"
-#include "camera/dialog_runs.h"
 #include "camera/camera_dialog.h"
-#include "dialogs/analog_gain_dialog.h"
-#include "device/device_link.h"
+#include "camera/property_ids.h"
 #include "device/emulated_cameras.h"
-#include "dialogs/image_filter_dialog.h"
+#include "held_trigger.h"
 #include "platform/dialog_host.h"
 
 #include <windows.h>
@@ -184,7 +183,11 @@ class Win32DialogHost : public EmulatedCameras {
 protected:
     void SetUp() override {
         resetSettings();
-        attach({0});
+        open({0});
+    }
+    void open(std::initializer_list<int> slots, std::uint32_t triggerIntervalMs = 0) {
+        camera.reset();
+        attach(slots, 0, triggerIntervalMs);
         camera = std::make_unique<Camera>();
         ASSERT_EQ(camera->initialize(0), 1);
     }
@@ -231,12 +234,12 @@ TEST_F(Win32DialogHost, CameraDialogReadAndDrivenThroughMessages) {
         w.choose(1012, 2);
         w.close(IDOK);
     });
-    EXPECT_EQ(runCameraDialog(*camera, reinterpret_cast<platform::WindowHandle>(owner), {}, runnerIn(Language::English)), 1);
+    EXPECT_EQ(camera->setCameraDlg(reinterpret_cast<platform::WindowHandle>(owner), runnerIn(Language::English)), 1);
     driver.join();
     EXPECT_TRUE(driver.found());
     EXPECT_EQ(ownerSeen, owner);
-    EXPECT_EQ(camera->format.hEffective, 640);
-    EXPECT_EQ(camera->subSample, 2);
+    EXPECT_EQ(camera->width(), 640);
+    EXPECT_EQ(camera->getSubSample(), 2);
     EXPECT_EQ(stored("", "Size"), 1);
     DestroyWindow(owner);
 }
@@ -246,13 +249,13 @@ TEST_F(Win32DialogHost, AnalogGainDialogPagesAndLiveGain) {
         Driver driver(title(language), [&](const Shown& w) {
             w.picture("analog-gain-win32" + suffix(language));
             w.type(1015, L"700");
-            EXPECT_EQ(camera->link->globalGain(), 700);
+            EXPECT_EQ(state(0).globalGain, 700);
             EXPECT_EQ(w.text(1021), "700");
             EXPECT_EQ(w.position(1020), 0);
             EXPECT_EQ(w.position(1014), 700);
             w.drag(1026, 300);
             EXPECT_EQ(w.text(1027), "300");
-            EXPECT_EQ(camera->link->exposure(), 300);
+            EXPECT_EQ(state(0).exposure, 300);
             w.tab(1);
             EXPECT_TRUE(w.checked(1100));
             EXPECT_EQ(w.text(1099), "Stiil");
@@ -262,16 +265,18 @@ TEST_F(Win32DialogHost, AnalogGainDialogPagesAndLiveGain) {
             }
             w.close(IDCANCEL);
         });
-        const int before = camera->link->globalGain();
-        EXPECT_EQ(runAnalogGainDialog(*camera, 0, runnerIn(language)), 1);
+        const int before = state(0).globalGain;
+        EXPECT_EQ(camera->showAnalogDialog(0, runnerIn(language)), 1);
         driver.join();
         EXPECT_TRUE(driver.found());
-        EXPECT_EQ(camera->link->globalGain(), before);
+        EXPECT_EQ(state(0).globalGain, before);
     }
 }
 
 TEST_F(Win32DialogHost, ImageFilterDialogLiveValuesAndReload) {
-    camera->colorType = 0;
+    ASSERT_EQ(camera->setColorMode(8), 1);
+    // The chart's white and yellow bars: the site gains measured are not the defaults.
+    ASSERT_EQ(camera->setCaptureWindowEx(1360, 0, 340, 1024, 0, 760), 1);
     for (Language language : {Language::English, Language::Japanese}) {
         Driver driver(title(language), [&](const Shown& w) {
             EXPECT_FALSE(w.enabled(2021));
@@ -279,29 +284,33 @@ TEST_F(Win32DialogHost, ImageFilterDialogLiveValuesAndReload) {
             EXPECT_TRUE(w.checked(1033));
             w.picture("filter-image-win32" + suffix(language));
             w.drag(2001, 100);
-            EXPECT_EQ(camera->filter.brightness, 100);
+            EXPECT_EQ(camera->filterSettings().brightness, 100);
             EXPECT_EQ(w.text(2002), "100");
             w.type(2012, L"50");
             EXPECT_EQ(w.position(2011), 50);
             w.tab(1);
             w.click(1046);
-            EXPECT_EQ(camera->filter.grayMode, 1);
-            {
-                std::lock_guard<std::mutex> lock(camera->settingsMutex);
-                camera->filter.grayGainR = 222;
-            }
-            reloadImageFilterDialog(*camera);
-            for (int tries = 0; tries < 50 && w.text(2101) != "222"; ++tries) Sleep(20);
-            EXPECT_EQ(w.text(2101), "222");
+            EXPECT_EQ(camera->filterSettings().grayMode, 1);
+            w.click(2074); // measure the site gains on the next frame
+            // This driver thread is not the dialog's: the measured gains reach the page
+            // through its message loop.
+            EXPECT_EQ(camera->snapShot(nullptr, 0, 1), 1);
+            const std::string measured = std::to_string(camera->filterSettings().grayGainR);
+            EXPECT_NE(measured, "128");
+            for (int tries = 0; tries < 50 && w.text(2101) != measured; ++tries) Sleep(20);
+            EXPECT_EQ(w.text(2101), measured);
             w.picture("filter-gray-win32" + suffix(language));
             w.close(IDOK);
         });
-        EXPECT_EQ(runImageFilterDialog(*camera, 0, runnerIn(language)), 1);
+        EXPECT_EQ(camera->showImageDialog(0, runnerIn(language)), 1);
         driver.join();
         EXPECT_TRUE(driver.found());
-        EXPECT_EQ(camera->filter.brightness, 100);
-        EXPECT_EQ(camera->filter.grayGainR, 222);
-        camera->filter.brightness = 0;
+        const FilterSettings kept = camera->filterSettings();
+        EXPECT_EQ(kept.brightness, 100);
+        EXPECT_NE(kept.grayGainR, 128);
+        EXPECT_EQ(kept.grayGainAuto, 0); // the one measurement was made
+        ASSERT_EQ(camera->setFilterValue(kPropertyBrightness, 0), 1);
+        ASSERT_EQ(camera->setFilterValue(kPropertyGrayGainR, 128), 1);
     }
 }
 
@@ -314,10 +323,26 @@ TEST_F(Win32DialogHost, CameraDialogInBothLanguages) {
             w.picture("camera-win32" + suffix(language));
             PostMessageW(w.window(), WM_CLOSE, 0, 0); // the close box is Cancel
         });
-        EXPECT_EQ(runCameraDialog(*camera, 0, {}, runnerIn(language)), 1);
+        EXPECT_EQ(camera->setCameraDlg(0, runnerIn(language)), 1);
         driver.join();
         EXPECT_TRUE(driver.found());
     }
+}
+
+// A trigger capture running when the camera dialog opens is held while it is open and
+// released after it (held_trigger.h).
+TEST_F(Win32DialogHost, ATriggerCaptureIsHeldWhileTheCameraDialogIsOpen) {
+    open({0, 3}, 20);
+    std::vector<std::uint8_t> frame;
+    ASSERT_TRUE(startHeldTriggerCapture(*camera, frame));
+    Driver driver(L"Property", [&](const Shown& w) {
+        expectTriggerHeld(*camera);
+        w.close(IDOK);
+    });
+    EXPECT_EQ(camera->setCameraDlg(0, runnerIn(Language::English)), 1);
+    driver.join();
+    EXPECT_TRUE(driver.found());
+    expectTriggerReleased(*camera);
 }
 
 TEST_F(Win32DialogHost, AnOwnerThatIsNoWindowFailsCreation) {

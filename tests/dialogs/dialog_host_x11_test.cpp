@@ -6,20 +6,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "../camera/stored_settings.h"
 #include "camera/camera.h"
-#include "camera/dialog_runs.h"
 #include "camera/camera_dialog.h"
-#include "dialogs/analog_gain_dialog.h"
-#include "device/device_link.h"
 #include "device/emulated_cameras.h"
-#include "dialogs/image_filter_dialog.h"
+#include "held_trigger.h"
 #include "platform/dialog_host.h"
 
 // The window system last: its headers define macros such as None.
@@ -248,7 +247,11 @@ class GtkDialogHost : public EmulatedCameras {
 protected:
     void SetUp() override {
         resetSettings();
-        attach({0});
+        open({0});
+    }
+    void open(std::initializer_list<int> slots, std::uint32_t triggerIntervalMs = 0) {
+        camera.reset();
+        attach(slots, 0, triggerIntervalMs);
         camera = std::make_unique<Camera>();
         ASSERT_EQ(camera->initialize(0), 1);
     }
@@ -292,10 +295,10 @@ TEST_F(GtkDialogHost, CameraDialogOwnedByAnX11Window) {
         w.choose(1012, 2);
         w.click(1);
     });
-    EXPECT_EQ(runCameraDialog(*camera, owner, {}, runnerIn(Language::English)), 1);
+    EXPECT_EQ(camera->setCameraDlg(owner, runnerIn(Language::English)), 1);
     EXPECT_EQ(transientFor, owner);
-    EXPECT_EQ(camera->format.hEffective, 640);
-    EXPECT_EQ(camera->subSample, 2);
+    EXPECT_EQ(camera->width(), 640);
+    EXPECT_EQ(camera->getSubSample(), 2);
     EXPECT_EQ(stored("", "Size"), 1);
     // An owner that does not exist: the dialog cannot be created.
     XDestroyWindow(display, owner);
@@ -309,11 +312,11 @@ TEST_F(GtkDialogHost, CameraDialogOwnedByAnX11Window) {
 TEST_F(GtkDialogHost, AnalogGainDialogSendsWhatIsTyped) {
     for (Language language : {Language::English, Language::Japanese}) {
         whenShown(language == Language::Japanese ? "プロパティ" : "Property", [&](const Shown& w) {
-            EXPECT_EQ(w.entry(1015), std::to_string(camera->link->globalGain()));
+            EXPECT_EQ(w.entry(1015), std::to_string(state(0).globalGain));
             w.expectWhole("analog-gain-x11" + suffix(language));
             w.picture("analog-gain-x11" + suffix(language));
             w.type(1015, "700");
-            EXPECT_EQ(camera->link->globalGain(), 700);
+            EXPECT_EQ(state(0).globalGain, 700);
             EXPECT_EQ(w.entry(1021), "700");
             EXPECT_EQ(w.value(1014), 700);
             w.tab(1);
@@ -324,14 +327,16 @@ TEST_F(GtkDialogHost, AnalogGainDialogSendsWhatIsTyped) {
             w.picture("analog-monitor-x11" + suffix(language));
             w.click(2);
         });
-        const int before = camera->link->globalGain();
-        EXPECT_EQ(runAnalogGainDialog(*camera, 0, runnerIn(language)), 1);
-        EXPECT_EQ(camera->link->globalGain(), before);
+        const int before = state(0).globalGain;
+        EXPECT_EQ(camera->showAnalogDialog(0, runnerIn(language)), 1);
+        EXPECT_EQ(state(0).globalGain, before);
     }
 }
 
 TEST_F(GtkDialogHost, ImageFilterDialogChangesAreLiveAndCancelRestores) {
-    camera->colorType = 0;
+    ASSERT_EQ(camera->setColorMode(8), 1);
+    // The chart's white and yellow bars: the site gains measured are not the defaults.
+    ASSERT_EQ(camera->setCaptureWindowEx(1360, 0, 340, 1024, 0, 760), 1);
     for (Language language : {Language::English, Language::Japanese}) {
         whenShown(language == Language::Japanese ? "プロパティ" : "Property", [&](const Shown& w) {
             EXPECT_FALSE(w.enabled(2021));
@@ -340,27 +345,33 @@ TEST_F(GtkDialogHost, ImageFilterDialogChangesAreLiveAndCancelRestores) {
             w.expectWhole("filter-image-x11" + suffix(language));
             w.picture("filter-image-x11" + suffix(language));
             gtk_range_set_value(GTK_RANGE(w(2001)), 100);
-            EXPECT_EQ(camera->filter.brightness, 100);
+            EXPECT_EQ(camera->filterSettings().brightness, 100);
             EXPECT_EQ(w.entry(2002), "100");
             w.type(2012, "50");
-            EXPECT_EQ(camera->filter.contrast, 50);
+            EXPECT_EQ(camera->filterSettings().contrast, 50);
             EXPECT_EQ(w.value(2011), 50);
             w.tab(1);
             w.settle();
             // The gray page has its own "All frames" box.
+            w.click(1046); // site gains
             w.click(1035);
-            EXPECT_EQ(camera->filter.grayGainAuto, -1);
-            camera->filter.grayGainR = 222;
-            reloadImageFilterDialog(*camera);
+            EXPECT_EQ(camera->filterSettings().grayGainAuto, -1);
+            // A frame measured on another thread: its gains reach the page through the
+            // dialog's loop.
+            std::thread capture([&] { EXPECT_EQ(camera->snapShot(nullptr, 0, 1), 1); });
+            capture.join();
+            const int measured = camera->filterSettings().grayGainR;
+            EXPECT_NE(measured, 128);
             w.settle();
-            EXPECT_EQ(w.entry(2101), "222");
+            EXPECT_EQ(w.entry(2101), std::to_string(measured));
             w.expectWhole("filter-gray-x11" + suffix(language));
             w.picture("filter-gray-x11" + suffix(language));
             w.click(2);
         });
-        EXPECT_EQ(runImageFilterDialog(*camera, 0, runnerIn(language)), 1);
-        EXPECT_EQ(camera->filter.brightness, 0);
-        EXPECT_EQ(camera->filter.grayGainR, 128);
+        EXPECT_EQ(camera->showImageDialog(0, runnerIn(language)), 1);
+        EXPECT_EQ(camera->filterSettings().brightness, 0);
+        EXPECT_EQ(camera->filterSettings().grayGainR, 128);
+        EXPECT_EQ(camera->filterSettings().grayGainAuto, 0);
     }
 }
 
@@ -372,8 +383,22 @@ TEST_F(GtkDialogHost, CameraDialogInBothLanguages) {
             w.picture("camera-x11" + suffix(language));
             gtk_window_close(GTK_WINDOW(w.widget())); // the close box is Cancel
         });
-        EXPECT_EQ(runCameraDialog(*camera, 0, {}, runnerIn(language)), 1);
+        EXPECT_EQ(camera->setCameraDlg(0, runnerIn(language)), 1);
     }
+}
+
+// A trigger capture running when the camera dialog opens is held while it is open and
+// released after it (held_trigger.h).
+TEST_F(GtkDialogHost, ATriggerCaptureIsHeldWhileTheCameraDialogIsOpen) {
+    open({0, 3}, 20);
+    std::vector<std::uint8_t> frame;
+    ASSERT_TRUE(startHeldTriggerCapture(*camera, frame));
+    whenShown("Property", [&](const Shown& w) {
+        expectTriggerHeld(*camera);
+        w.click(1);
+    });
+    EXPECT_EQ(camera->setCameraDlg(0, runnerIn(Language::English)), 1);
+    expectTriggerReleased(*camera);
 }
 
 } // namespace

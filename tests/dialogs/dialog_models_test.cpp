@@ -4,18 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdint>
+#include <string>
 #include <thread>
+#include <vector>
 
+#include "../camera/emulated_frames.h"
 #include "../camera/stored_settings.h"
 #include "camera/camera.h"
-#include "camera/dialog_runs.h"
-#include "camera/camera_dialog.h"
-#include "dialogs/analog_gain_dialog.h"
-#include "device/device_link.h"
+#include "camera/property_ids.h"
 #include "device/emulated_cameras.h"
 #include "dialog_templates.h"
 #include "dialogs/scripted_controls.h"
-#include "dialogs/image_filter_dialog.h"
+#include "imaging/auto_exposure.h"
 
 namespace orvix::test {
 namespace {
@@ -42,11 +44,24 @@ protected:
     std::unique_ptr<Camera> camera;
 };
 
+// What the camera at slot 0 was last sent.
+int sentGain() { return EmulatedCameras::state(0).globalGain; }
+int sentExposure() { return EmulatedCameras::state(0).exposure; }
+
+// A snapshot on a thread of its own, which stands for the capture thread: the frame
+// is processed and what it measured is stored off the dialog's thread. The metering
+// clock starts afresh, so an exposure correction the frame calls for is applied.
+void snapOnAnotherThread(Camera& camera) {
+    autoexposure::resetClockForTesting();
+    std::thread capture([&camera] { EXPECT_EQ(camera.snapShot(nullptr, 0, 1), 1); });
+    capture.join();
+}
+
 // ---- camera settings dialog -------------------------------------------------------------
 
 int runCamera(Camera& camera, std::function<void(ScriptedControls&)> script,
-              Language language = Language::English, const CaptureRestart& restart = {}) {
-    return runCameraDialog(camera, 0, restart, scriptedRunner(std::move(script), language));
+              Language language = Language::English) {
+    return camera.setCameraDlg(0, scriptedRunner(std::move(script), language));
 }
 
 TEST_F(DialogModels, CameraDialogShowsTheDefaultStore) {
@@ -103,11 +118,14 @@ TEST_F(DialogModels, OkReloadsTheCameraWithoutCheckingTheGeometry) {
         c.click(1);
         EXPECT_EQ(c.result(), 1);
     });
-    EXPECT_EQ(cam.colorType, 0);
-    EXPECT_EQ(cam.waitTime, 25);
-    EXPECT_EQ(cam.format.hStart, 800);
-    EXPECT_EQ(cam.format.hEffective, 800);
-    EXPECT_FALSE(cam.isGeometryValid());
+    EXPECT_EQ(cam.getColorMode(), 8);
+    EXPECT_EQ(cam.getWaitTime(), 25);
+    const VideoFormat format = cam.captureConfig().window;
+    EXPECT_EQ(format.hStart, 800);
+    EXPECT_EQ(format.hEffective, 800);
+    // The window passes the sensor's edge: the next capture start refuses it.
+    EXPECT_EQ(cam.snapShot(nullptr, 0, 1), 0);
+    EXPECT_EQ(cam.popError(), ERR_GEOMETRY);
     // The list label of the overwritten record was replaced.
     runCamera(cam, [](ScriptedControls& c) {
         EXPECT_EQ(c.listItem(1010, 0), "800 x 1024");
@@ -131,7 +149,7 @@ TEST_F(DialogModels, AFullListRefusesAnotherCustomRecord) {
     });
     EXPECT_FALSE(keyExists("Size_100"));
     EXPECT_EQ(stored("", "Size"), 7);
-    EXPECT_EQ(cam.format.hEffective, 107);
+    EXPECT_EQ(cam.width(), 107);
 }
 
 TEST_F(DialogModels, JapaneseListsAndTab) {
@@ -148,30 +166,52 @@ TEST_F(DialogModels, JapaneseListsAndTab) {
         Language::Japanese);
 }
 
-TEST_F(DialogModels, CaptureIsHeldOrRestartedAroundTheCameraDialog) {
+// A preview running when the dialog opens is stopped while it is open and started
+// again after it with the settings it stored.
+TEST_F(DialogModels, APreviewStopsForTheCameraDialogAndRestartsWithWhatItStored) {
+    attach({0}, 30);
     Camera& cam = open();
-    std::vector<std::string> calls;
-    CaptureRestart restart{[&](Camera&) { calls.push_back("stop"); }, [&](Camera&) { calls.push_back("preview"); },
-                           [&](Camera&) { calls.push_back("capture"); }};
-    cam.captureState = kCaptureTrigger;
-    cam.threadRun = kThreadRun;
-    runCamera(
-        cam,
-        [&](ScriptedControls& c) {
-            EXPECT_EQ(cam.threadRun.load(), kThreadHold);
-            c.click(2);
-        },
-        Language::English, restart);
-    EXPECT_EQ(cam.threadRun.load(), kThreadRun);
-    EXPECT_TRUE(calls.empty());
-
-    cam.captureState = kCapturePreview;
+    ASSERT_EQ(cam.startPreview(), 1); // without a window of its own
+    ASSERT_TRUE(framesFollow(0, framesSent(0), 2));
     runCamera(cam, [&](ScriptedControls& c) {
-        EXPECT_EQ(calls, std::vector<std::string>{"stop"});
+        EXPECT_EQ(cam.captureState(), kCaptureIdle);
+        const std::uint32_t sent = framesSent(0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(150)); // a running preview takes 4 or 5 meanwhile
+        EXPECT_EQ(framesSent(0), sent) << "the preview went on under the dialog";
+        c.choose(1009, 0); // 8 bits
         c.click(1);
-    }, Language::English, restart);
-    EXPECT_EQ(calls, (std::vector<std::string>{"stop", "preview"}));
-    cam.captureState = kCaptureIdle;
+    });
+    EXPECT_EQ(cam.captureState(), kCapturePreview);
+    EXPECT_TRUE(framesFollow(0, framesSent(0), 2));
+    // The restarted preview processes its frames as 8-bit images: the last one fits a
+    // buffer of one byte a pixel (until its first frame, GetImage finds none).
+    std::vector<std::uint8_t> image(1360 * 1024);
+    int copied = 0;
+    for (int tries = 0; tries < 250 && !copied; ++tries) {
+        copied = cam.getImage(image.data(), static_cast<std::int32_t>(image.size()), 1);
+        if (!copied) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(copied, 1);
+    EXPECT_EQ(cam.stopPreview(), 1);
+}
+
+// A capture prepared for snapshots is ended while the dialog is open and prepared
+// again after it, in the format it stored.
+TEST_F(DialogModels, APreparedCaptureEndsForTheCameraDialogAndIsPreparedAgainWithWhatItStored) {
+    Camera& cam = open();
+    ASSERT_EQ(cam.capture(), 1);
+    ASSERT_EQ(cam.snapShot(nullptr, 0, 1), 1);
+    runCamera(cam, [&](ScriptedControls& c) {
+        EXPECT_EQ(cam.captureState(), kCaptureIdle);
+        c.choose(1009, 0); // 8 bits
+        c.click(1);
+    });
+    EXPECT_EQ(cam.captureState(), kCaptureSnapshotReady);
+    // Its snapshots are 8-bit: one byte a pixel is room enough.
+    std::vector<std::uint8_t> image(1360 * 1024);
+    EXPECT_EQ(cam.snapShot(image.data(), static_cast<std::int32_t>(image.size()), 1), 1);
+    EXPECT_EQ(cam.popError(), 0);
+    EXPECT_EQ(cam.close(), 1);
 }
 
 TEST_F(DialogModels, OneDialogOfAKindAtATime) {
@@ -179,24 +219,25 @@ TEST_F(DialogModels, OneDialogOfAKindAtATime) {
     Camera other;
     int nested = -1;
     runCamera(cam, [&](ScriptedControls& c) {
-        nested = runCameraDialog(cam, 0, {}, failingRunner());
+        nested = cam.setCameraDlg(0, failingRunner());
         // A dialog of another kind may open meanwhile.
-        EXPECT_EQ(runImageFilterDialog(cam, 0, failingRunner()), 1);
+        EXPECT_EQ(cam.showImageDialog(0, failingRunner()), 1);
         c.click(2);
     });
     EXPECT_EQ(nested, 0);
-    EXPECT_EQ(runCameraDialog(cam, 0, {}, failingRunner()), 1);
+    EXPECT_EQ(cam.setCameraDlg(0, failingRunner()), 1);
     // Without the device link: ERR_NOT_INITIALIZED for every kind.
-    EXPECT_EQ(runCameraDialog(other, 0, {}, failingRunner()), 0);
-    EXPECT_EQ(runAnalogGainDialog(other, 0, failingRunner()), 0);
-    EXPECT_EQ(runImageFilterDialog(other, 0, failingRunner()), 0);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(other.errorQueue.pop(), ERR_NOT_INITIALIZED);
+    EXPECT_EQ(other.setCameraDlg(0, failingRunner()), 0);
+    EXPECT_EQ(other.showAnalogDialog(0, failingRunner()), 0);
+    EXPECT_EQ(other.showImageDialog(0, failingRunner()), 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(other.popError(), ERR_NOT_INITIALIZED);
+    EXPECT_EQ(other.popError(), 0);
 }
 
 // ---- analog gain dialog -----------------------------------------------------------------
 
 int runAnalog(Camera& camera, std::function<void(ScriptedControls&, ScriptedControls&, ScriptedControls&)> script) {
-    return runAnalogGainDialog(camera, 0, scriptedRunner([&](ScriptedControls& frame) {
+    return camera.showAnalogDialog(0, scriptedRunner([&](ScriptedControls& frame) {
         ScriptedControls* gain = frame.page(DialogKind::GainPage);
         ScriptedControls* monitor = frame.page(DialogKind::MonitorPage);
         ASSERT_TRUE(gain && monitor);
@@ -214,51 +255,53 @@ TEST_F(DialogModels, TypedGainAndExposureReachTheCameraAtOnce) {
         EXPECT_EQ(gain.control(1026).trackMin, 8);
         EXPECT_EQ(gain.control(1038).buddy, 1015);
         gain.type(1015, "700");
-        EXPECT_EQ(cam.link->globalGain(), 700);
+        EXPECT_EQ(sentGain(), 700);
         for (int edit : {1019, 1021, 1023, 1025}) EXPECT_EQ(gain.text(edit), "700");
         for (int track : {1018, 1020, 1022, 1024}) EXPECT_EQ(gain.trackPos(track), 0);
         EXPECT_EQ(gain.trackPos(1014), 700);
         gain.type(1027, "5000");
-        EXPECT_EQ(cam.gains.exposure, 5000);
-        EXPECT_EQ(cam.link->exposure(), 1068);
+        EXPECT_EQ(cam.gainBlock().exposure, 5000);
+        EXPECT_EQ(sentExposure(), 1068);
         gain.drag(1026, 300);
         EXPECT_EQ(gain.text(1027), "300");
-        EXPECT_EQ(cam.link->exposure(), 300);
+        EXPECT_EQ(sentExposure(), 300);
         frame.selectTab(1001, 1);
         EXPECT_FALSE(gain.visible);
         EXPECT_TRUE(monitor.visible);
         frame.click(1);
     });
-    EXPECT_EQ(cam.gains.globalGain, 700);
-    EXPECT_EQ(cam.gains.colorGainRed, 700);
-    EXPECT_EQ(cam.gains.exposure, 300);
+    const GainBlock gains = cam.gainBlock();
+    EXPECT_EQ(gains.globalGain, 700);
+    EXPECT_EQ(gains.colorGainRed, 700);
+    EXPECT_EQ(gains.exposure, 300);
 }
 
 TEST_F(DialogModels, CancelResendsTheOpeningGainAndDefaultKeepsMirrorAndIris) {
     Camera& cam = open();
-    const int opening = cam.link->globalGain();
+    const int opening = sentGain();
     runAnalog(cam, [&](ScriptedControls& frame, ScriptedControls& gain, ScriptedControls&) {
         gain.type(1015, "900");
+        EXPECT_EQ(sentGain(), 900);
         gain.click(1029);
-        EXPECT_EQ(cam.gains.mirrorV, 1);
+        EXPECT_EQ(cam.gainBlock().mirrorV, 1);
         frame.click(2);
     });
-    EXPECT_EQ(cam.link->globalGain(), opening);
-    EXPECT_EQ(cam.gains.globalGain, opening);
-    EXPECT_EQ(cam.gains.mirrorV, 0);
+    EXPECT_EQ(sentGain(), opening);
+    EXPECT_EQ(cam.gainBlock().globalGain, opening);
+    EXPECT_EQ(cam.gainBlock().mirrorV, 0);
 
     runAnalog(cam, [&](ScriptedControls& frame, ScriptedControls& gain, ScriptedControls&) {
         gain.click(1037);
-        EXPECT_EQ(cam.gains.autoIris, 1);
+        EXPECT_EQ(cam.getAutoIris(nullptr), 1);
         gain.click(1036); // the two iris boxes exclude each other
         EXPECT_FALSE(gain.isChecked(1037));
-        EXPECT_EQ(cam.gains.autoIris, 2);
+        EXPECT_EQ(cam.getAutoIris(nullptr), 2);
         gain.click(1029);
         gain.type(1015, "100");
         gain.type(1027, "500");
         frame.click(3);
-        EXPECT_EQ(cam.link->globalGain(), 512);
-        EXPECT_EQ(cam.link->exposure(), 64);
+        EXPECT_EQ(sentGain(), 512);
+        EXPECT_EQ(sentExposure(), 64);
         EXPECT_EQ(gain.text(1015), "512");
         EXPECT_EQ(gain.text(1021), "0");
         EXPECT_EQ(gain.trackPos(1026), 64);
@@ -266,17 +309,18 @@ TEST_F(DialogModels, CancelResendsTheOpeningGainAndDefaultKeepsMirrorAndIris) {
         EXPECT_TRUE(gain.isChecked(1036));
         frame.click(1);
     });
-    EXPECT_EQ(cam.gains.globalGain, 512);
-    EXPECT_EQ(cam.gains.colorGainRed, 0);
-    EXPECT_EQ(cam.gains.mirrorV, 1);
-    EXPECT_EQ(cam.gains.autoIris, 2);
+    const GainBlock gains = cam.gainBlock();
+    EXPECT_EQ(gains.globalGain, 512);
+    EXPECT_EQ(gains.colorGainRed, 0);
+    EXPECT_EQ(gains.mirrorV, 1);
+    EXPECT_EQ(gains.autoIris, 2);
 }
 
 TEST_F(DialogModels, MonitorPageReadsItsRegistersAtOpening) {
     Camera& cam = open();
-    ASSERT_EQ(cam.link->writeFpgaRegister(0x60, 0x0003), 1);
-    ASSERT_EQ(cam.link->writeFpgaRegister(0xA0, 0x0534), 1);
-    ASSERT_EQ(cam.link->writeFpgaRegister(0x64, 321), 1);
+    ASSERT_EQ(cam.fpgaWriteRegister(0x60, 0x0003), 1);
+    ASSERT_EQ(cam.fpgaWriteRegister(0xA0, 0x0534), 1);
+    ASSERT_EQ(cam.fpgaWriteRegister(0x64, 321), 1);
     runAnalog(cam, [&](ScriptedControls& frame, ScriptedControls&, ScriptedControls& m) {
         EXPECT_FALSE(m.isChecked(1009));
         EXPECT_TRUE(m.isChecked(1035));
@@ -305,30 +349,47 @@ TEST_F(DialogModels, MonitorPageReadsItsRegistersAtOpening) {
     EXPECT_EQ(emulator().fpgaRegister(0, 0x62), 200);
 }
 
+// Frames metered off the dialog's thread correct the exposure (auto iris 1) and then
+// the gain (2); the open dialog shows each new value only when its posted work runs
+// on its own thread, and once closed it is no longer reached.
 TEST_F(DialogModels, AutoExposureFromTheCaptureThreadArrivesOnTheDialogThread) {
     Camera& cam = open();
+    ASSERT_EQ(cam.setColorMode(8), 1);
+    ASSERT_EQ(cam.setAutoIris(1), 1);
     runAnalog(cam, [&](ScriptedControls& frame, ScriptedControls& gain, ScriptedControls&) {
-        std::thread capture([&] {
-            showExposureInDialog(cam, 400);
-            showGlobalGainInDialog(cam, 80);
-        });
-        capture.join();
-        EXPECT_NE(gain.text(1027), "400"); // nothing touched the controls off their thread
+        gain.type(1027, "1068"); // overexposed: most of the scene saturates
+        snapOnAnotherThread(cam);
+        const int exposure = cam.gainBlock().exposure;
+        EXPECT_LT(exposure, 1068);
+        EXPECT_EQ(sentExposure(), exposure);
+        EXPECT_EQ(gain.text(1027), "1068"); // nothing touched the controls off their thread
         frame.runPosted();
-        EXPECT_EQ(gain.text(1027), "400");
-        EXPECT_EQ(cam.link->exposure(), 400);
-        EXPECT_EQ(cam.link->globalGain(), 80);
+        EXPECT_EQ(gain.text(1027), std::to_string(exposure));
+
+        gain.type(1027, "1068");
+        gain.click(1036); // iris by gain
+        const int opening = cam.gainBlock().globalGain;
+        snapOnAnotherThread(cam);
+        const int globalGain = cam.gainBlock().globalGain;
+        EXPECT_LT(globalGain, opening);
+        EXPECT_EQ(sentGain(), globalGain);
+        EXPECT_EQ(gain.text(1015), std::to_string(opening));
+        frame.runPosted();
+        EXPECT_EQ(gain.text(1015), std::to_string(globalGain));
+        EXPECT_EQ(sentExposure(), 1068);
         frame.click(1);
     });
-    EXPECT_EQ(cam.analogDialog.load(), nullptr);
-    showExposureInDialog(cam, 500); // no dialog: nothing happens
-    EXPECT_EQ(cam.link->exposure(), 400);
+    // No dialog: the correction reaches only the camera and the gain block.
+    const int kept = cam.gainBlock().globalGain;
+    snapOnAnotherThread(cam);
+    EXPECT_LT(cam.gainBlock().globalGain, kept);
+    EXPECT_EQ(sentGain(), cam.gainBlock().globalGain);
 }
 
 // ---- image filter dialog ----------------------------------------------------------------
 
 int runFilter(Camera& camera, std::function<void(ScriptedControls&, ScriptedControls&, ScriptedControls*)> script) {
-    return runImageFilterDialog(camera, 0, scriptedRunner([&](ScriptedControls& frame) {
+    return camera.showImageDialog(0, scriptedRunner([&](ScriptedControls& frame) {
         ScriptedControls* image = frame.page(DialogKind::ImagePage);
         ASSERT_TRUE(image);
         script(frame, *image, frame.page(DialogKind::GrayPage));
@@ -337,7 +398,7 @@ int runFilter(Camera& camera, std::function<void(ScriptedControls&, ScriptedCont
 
 TEST_F(DialogModels, FilterPagesAndEnablesFollowTheColourType) {
     Camera& cam = open();
-    cam.colorType = 0;
+    ASSERT_EQ(cam.setColorMode(8), 1);
     runFilter(cam, [&](ScriptedControls& frame, ScriptedControls& image, ScriptedControls* gray) {
         EXPECT_EQ(frame.control(1001).tabs, (std::vector<std::string>{"Image Filter", "Gray Filter"}));
         ASSERT_NE(gray, nullptr);
@@ -350,7 +411,7 @@ TEST_F(DialogModels, FilterPagesAndEnablesFollowTheColourType) {
         EXPECT_TRUE(gray->isEnabled(2101));
         frame.click(2);
     });
-    cam.colorType = 2;
+    ASSERT_EQ(cam.setColorMode(24), 1);
     runFilter(cam, [&](ScriptedControls& frame, ScriptedControls& image, ScriptedControls* gray) {
         EXPECT_EQ(frame.control(1001).tabs.size(), 1u);
         EXPECT_EQ(gray, nullptr);
@@ -362,45 +423,46 @@ TEST_F(DialogModels, FilterPagesAndEnablesFollowTheColourType) {
 
 TEST_F(DialogModels, FilterChangesAreLiveAndCancelRestoresThem) {
     Camera& cam = open();
-    cam.colorType = 2;
+    ASSERT_EQ(cam.setColorMode(24), 1);
     runFilter(cam, [&](ScriptedControls& frame, ScriptedControls& image, ScriptedControls*) {
         image.drag(2001, 100);
-        EXPECT_EQ(cam.filter.brightness, 100);
+        EXPECT_EQ(cam.filterSettings().brightness, 100);
         EXPECT_EQ(image.text(2002), "100");
         image.type(2012, "50");
-        EXPECT_EQ(cam.filter.contrast, 50);
+        EXPECT_EQ(cam.filterSettings().contrast, 50);
         EXPECT_EQ(image.trackPos(2011), 50);
         image.drag(2001, -300); // the trackbar keeps its range
-        EXPECT_EQ(cam.filter.brightness, -255);
+        EXPECT_EQ(cam.filterSettings().brightness, -255);
         image.click(1031);
-        EXPECT_EQ(cam.filter.bayerMode, 1);
+        EXPECT_EQ(cam.filterSettings().bayerMode, 1);
         EXPECT_FALSE(image.isChecked(1033));
         frame.click(2);
     });
-    EXPECT_EQ(cam.filter.brightness, 0);
-    EXPECT_EQ(cam.filter.contrast, 0);
-    EXPECT_EQ(cam.filter.bayerMode, 3);
+    EXPECT_EQ(cam.filterSettings().brightness, 0);
+    EXPECT_EQ(cam.filterSettings().contrast, 0);
+    EXPECT_EQ(cam.filterSettings().bayerMode, 3);
     runFilter(cam, [&](ScriptedControls& frame, ScriptedControls& image, ScriptedControls*) {
         image.drag(2001, 100);
         frame.click(1);
     });
-    EXPECT_EQ(cam.filter.brightness, 100);
-    // A dialog that could not be created counts as Cancel.
-    EXPECT_EQ(runImageFilterDialog(cam, 0, [&](DialogKind, platform::WindowHandle, dialogs::DialogHandler&) {
-                  cam.filter.brightness = 7;
+    EXPECT_EQ(cam.filterSettings().brightness, 100);
+    // A dialog that could not be created counts as Cancel: what changed meanwhile is
+    // undone.
+    EXPECT_EQ(cam.showImageDialog(0, [&](DialogKind, platform::WindowHandle, dialogs::DialogHandler&) {
+                  EXPECT_EQ(cam.setFilterValue(kPropertyBrightness, 7), 1);
                   return -1;
               }),
               1);
-    EXPECT_EQ(cam.filter.brightness, 100);
+    EXPECT_EQ(cam.filterSettings().brightness, 100);
 }
 
 TEST_F(DialogModels, DefaultAndOnceOnBothPages) {
     Camera& cam = open();
-    cam.colorType = 1;
-    cam.filter.grayMode = 2;
-    cam.filter.brightness = 40;
-    cam.filter.grayGainG1 = 300;
-    cam.filter.grayOffsetB = -20;
+    ASSERT_EQ(cam.setColorMode(16), 1);
+    ASSERT_EQ(cam.setFilterValue(kPropertyGrayMode, 2), 1);
+    ASSERT_EQ(cam.setFilterValue(kPropertyBrightness, 40), 1);
+    ASSERT_EQ(cam.setFilterValue(kPropertyGrayGainG1, 200), 1);
+    ASSERT_EQ(cam.setFilterValue(kPropertyGrayOffsetB, -20), 1);
     runFilter(cam, [&](ScriptedControls& frame, ScriptedControls& image, ScriptedControls* gray) {
         ASSERT_NE(gray, nullptr);
         EXPECT_TRUE(gray->isChecked(1047));
@@ -412,56 +474,62 @@ TEST_F(DialogModels, DefaultAndOnceOnBothPages) {
         EXPECT_EQ(image.text(2082), "100");
         EXPECT_TRUE(image.isChecked(1033));
         gray->click(1035);
-        EXPECT_EQ(cam.filter.grayGainAuto, -1);
+        EXPECT_EQ(cam.filterSettings().grayGainAuto, -1);
         gray->click(1035);
-        EXPECT_EQ(cam.filter.grayGainAuto, 0);
+        EXPECT_EQ(cam.filterSettings().grayGainAuto, 0);
         gray->click(2074);
-        EXPECT_EQ(cam.filter.grayGainAuto, 1);
+        EXPECT_EQ(cam.filterSettings().grayGainAuto, 1);
         frame.click(1);
     });
-    EXPECT_EQ(cam.filter.grayGainG1, 128);
-    EXPECT_EQ(cam.filter.grayOffsetB, 0);
-    EXPECT_EQ(cam.filter.grayMode, 2);
-    EXPECT_EQ(cam.filter.gamma, 100);
+    const FilterSettings kept = cam.filterSettings();
+    EXPECT_EQ(kept.grayGainG1, 128);
+    EXPECT_EQ(kept.grayOffsetB, 0);
+    EXPECT_EQ(kept.grayMode, 2);
+    EXPECT_EQ(kept.gamma, 100);
+    EXPECT_EQ(kept.brightness, 0);
 
-    cam.colorType = 3;
+    ASSERT_EQ(cam.setColorMode(32), 1);
     runFilter(cam, [&](ScriptedControls& frame, ScriptedControls& image, ScriptedControls*) {
         image.click(1035);
-        EXPECT_EQ(cam.filter.bayerGainAuto, 1);
-        EXPECT_EQ(cam.filter.bayerGainOnce1, 0);
+        EXPECT_EQ(cam.filterSettings().bayerGainAuto, 1);
+        EXPECT_EQ(cam.filterSettings().bayerGainOnce1, 0);
         image.click(2074);
         EXPECT_FALSE(image.isChecked(1035));
-        EXPECT_EQ(cam.filter.bayerGainOnce1, 1);
-        EXPECT_EQ(cam.filter.bayerGainOnce2, 1);
+        EXPECT_EQ(cam.filterSettings().bayerGainOnce1, 1);
+        EXPECT_EQ(cam.filterSettings().bayerGainOnce2, 1);
         frame.click(1);
     });
 }
 
+// Gray site gains measured off the dialog's thread reach the open gray page through
+// its posted work; once closed, later measurements no longer reach it.
 TEST_F(DialogModels, AMeasurementReloadsTheGrayPageOnTheDialogThread) {
     Camera& cam = open();
-    cam.colorType = 0;
+    ASSERT_EQ(cam.setColorMode(8), 1);
+    // The chart's white and yellow bars: too little blue for unity site gains.
+    ASSERT_EQ(cam.setCaptureWindowEx(1360, 0, 340, 1024, 0, 760), 1);
+    FilterSettings measured;
     runFilter(cam, [&](ScriptedControls& frame, ScriptedControls&, ScriptedControls* gray) {
         ASSERT_NE(gray, nullptr);
-        gray->click(1046);
-        gray->click(2074);
-        std::thread capture([&] {
-            {
-                std::lock_guard<std::mutex> lock(cam.settingsMutex);
-                cam.filter.grayGainR = 150;
-                cam.filter.grayGainB = 90;
-                cam.filter.grayGainAuto = 0;
-            }
-            reloadImageFilterDialog(cam);
-        });
-        capture.join();
+        gray->click(1046); // site gains
+        gray->click(1035); // measured on every frame
+        const std::string shownR = gray->text(2101);
+        snapOnAnotherThread(cam);
+        measured = cam.filterSettings();
+        EXPECT_NE(std::to_string(measured.grayGainR), shownR);
+        EXPECT_EQ(gray->text(2101), shownR); // nothing touched the controls off their thread
         frame.runPosted();
-        EXPECT_EQ(gray->text(2101), "150");
-        EXPECT_EQ(gray->trackPos(2109), 90);
+        EXPECT_EQ(gray->text(2101), std::to_string(measured.grayGainR));
+        EXPECT_EQ(gray->trackPos(2100), measured.grayGainR);
+        EXPECT_EQ(gray->trackPos(2109), measured.grayGainB);
         frame.click(1);
     });
-    EXPECT_EQ(cam.filter.grayGainR, 150);
-    EXPECT_EQ(cam.filter.grayMode, 1);
-    EXPECT_EQ(cam.imageDialog.load(), nullptr);
+    const FilterSettings kept = cam.filterSettings();
+    EXPECT_EQ(kept.grayGainR, measured.grayGainR);
+    EXPECT_EQ(kept.grayGainB, measured.grayGainB);
+    EXPECT_EQ(kept.grayMode, 1);
+    EXPECT_LT(kept.grayGainAuto, 0);
+    snapOnAnotherThread(cam); // measures again, with no dialog to reload
 }
 
 #ifndef _WIN32
@@ -469,16 +537,17 @@ TEST_F(DialogModels, WithoutADisplayNoDialogIsCreated) {
     Camera& cam = open();
     unsetEnvironment("DISPLAY");
     unsetEnvironment("WAYLAND_DISPLAY");
-    const int gain = cam.link->globalGain();
-    cam.filter.brightness = 30;
-    cam.format.hEffective = 800; // not reloaded: the dialog never closed with OK
-    EXPECT_EQ(runImageFilterDialog(cam, 0), 1);
-    EXPECT_EQ(cam.filter.brightness, 30);
-    EXPECT_EQ(runAnalogGainDialog(cam, 0), 1);
-    EXPECT_EQ(cam.link->globalGain(), gain);
-    EXPECT_EQ(runCameraDialog(cam, 0, {}), 1);
-    EXPECT_EQ(cam.format.hEffective, 800);
-    EXPECT_EQ(cam.errorQueue.pop(), 0);
+    const int gain = sentGain();
+    ASSERT_EQ(cam.setFilterValue(kPropertyBrightness, 30), 1);
+    // Not reloaded from the store: the dialog never closed with OK.
+    ASSERT_EQ(cam.setCaptureWindowEx(1360, 0, 800, 1024, 0, 1024), 1);
+    EXPECT_EQ(cam.showImageDialog(0), 1);
+    EXPECT_EQ(cam.filterSettings().brightness, 30);
+    EXPECT_EQ(cam.showAnalogDialog(0), 1);
+    EXPECT_EQ(sentGain(), gain);
+    EXPECT_EQ(cam.setCameraDlg(0), 1);
+    EXPECT_EQ(cam.width(), 800);
+    EXPECT_EQ(cam.popError(), 0);
 }
 #endif
 
