@@ -18,11 +18,10 @@
 #include "camera/camera.h"
 #include "capture/capture_surfaces.h"
 #include "capture/preview_window.h"
-#include "device/emulated_cameras.h"
 #include "imaging/surface.h"
 #include "platform/preview_window.h"
+#include "preview/started_camera.h"
 #include "preview/window_probe.h"
-#include "support/test_environment.h"
 
 namespace orvix {
 namespace {
@@ -436,28 +435,23 @@ Rgb displayedFrom(const std::vector<std::uint8_t>& image, int type, int width, i
     }
 }
 
-class PreviewOfACapture : public test::EmulatedCameras {
+class PreviewOfACapture : public test::StartedCamera {
 protected:
     static constexpr int kImageWidth = 48;
     static constexpr int kImageHeight = 36;
 
     void SetUp() override {
-        test::resetSettings();
         ASSERT_TRUE(probe.ok()) << "needs a display (run under xvfb-run)";
         app = probe.createAppWindow(4 * kImageWidth, 4 * kImageHeight);
         ASSERT_NE(app, 0u);
-        attach({0});
-        camera_ = std::make_unique<Camera>();
-        ASSERT_EQ(camera_->initialize(0), 1);
+        StartedCamera::SetUp();
         // A corner where two of the chart's bars meet the gray ramp below them, so
         // the image is neither symmetric left to right nor top to bottom.
-        ASSERT_EQ(camera_->setCaptureWindowEx(1360, 660, kImageWidth, 1024, 750, kImageHeight), 1);
+        ASSERT_EQ(camera().setCaptureWindowEx(1360, 660, kImageWidth, 1024, 750, kImageHeight), 1);
     }
     void TearDown() override {
-        camera_.reset();
+        StartedCamera::TearDown();
         probe.destroyWindow(app);
-        test::resetSettings();
-        EmulatedCameras::TearDown();
     }
 
     // Previews until a frame has been processed, then stops: the window shows the
@@ -482,11 +476,8 @@ protected:
         return image;
     }
 
-    Camera& camera() { return *camera_; }
-
     test::WindowProbe probe;
     platform::WindowHandle app = 0;
-    std::unique_ptr<Camera> camera_;
 };
 
 TEST_F(PreviewOfACapture, EveryColourTypeShowsTheImageOfTheFrameAtTheWindowsSize) {

@@ -11,11 +11,10 @@
 
 #include "camera/camera.h"
 #include "capture/preview_window.h"
-#include "device/emulated_cameras.h"
 #include "imaging/surface.h"
 #include "platform/preview_window.h"
+#include "preview/started_camera.h"
 #include "preview/window_probe.h"
-#include "support/test_environment.h"
 
 namespace orvix {
 namespace {
@@ -159,29 +158,13 @@ TEST_F(PreviewWindowWin32Test, ABadParentFailsAndItsClassWaitsForClose) {
 
 // The window of the library's own that a preview opens, through the Camera and the
 // emulated camera.
-class CameraPreviewWin32Test : public test::EmulatedCameras {
-protected:
-    void SetUp() override {
-        test::resetSettings();
-        attach({0});
-        camera = std::make_unique<Camera>();
-        ASSERT_EQ(camera->initialize(0), 1);
-    }
-    void TearDown() override {
-        camera.reset();
-        test::resetSettings();
-        EmulatedCameras::TearDown();
-    }
-
-    test::WindowProbe probe;
-    std::unique_ptr<Camera> camera;
-};
+class CameraPreviewWin32Test : public test::StartedCamera {};
 
 TEST_F(CameraPreviewWin32Test, TopLevelClientAreaIsTheSubSampledImageSizeCentred) {
-    ASSERT_EQ(camera->setSubSample(1), 1); // 1360 x 1024 -> 680 x 512
-    ASSERT_EQ(camera->preview(), 1);
-    ASSERT_NE(camera->previewWindow(), 0u);
-    HWND w = hwndOf(camera->previewWindow());
+    ASSERT_EQ(camera().setSubSample(1), 1); // 1360 x 1024 -> 680 x 512
+    ASSERT_EQ(camera().preview(), 1);
+    ASSERT_NE(camera().previewWindow(), 0u);
+    HWND w = hwndOf(camera().previewWindow());
 
     EXPECT_EQ(GetParent(w), nullptr);
     EXPECT_EQ(titleOf(w), "Active Window");
@@ -196,8 +179,8 @@ TEST_F(CameraPreviewWin32Test, TopLevelClientAreaIsTheSubSampledImageSizeCentred
     EXPECT_EQ(outer.left, (GetSystemMetrics(SM_CXSCREEN) - (outer.right - outer.left)) / 2);
     EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2);
 
-    EXPECT_EQ(camera->close(), 1);
-    EXPECT_EQ(camera->previewWindow(), 0u);
+    EXPECT_EQ(camera().close(), 1);
+    EXPECT_EQ(camera().previewWindow(), 0u);
     EXPECT_FALSE(IsWindow(w));
 }
 

@@ -15,14 +15,14 @@
 
 #include "camera/camera.h"
 #include "capture/preview_window.h"
-#include "device/emulated_cameras.h"
 #include "imaging/surface.h"
-#include "platform/posix/x11_connection.h"
 #include "platform/preview_window.h"
+#include "preview/started_camera.h"
 #include "preview/window_probe.h"
-#include "support/test_environment.h"
 
 // Last: Xlib's macros (None, Status, ...) would clash with names in the headers above.
+#include "platform/posix/x11_connection.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -243,24 +243,15 @@ TEST_F(PreviewWindowX11Test, TopLevelWindowShowsTheFrameTheRightWayUp) {
 
 // The window of the library's own that a preview opens, through the Camera and the
 // emulated camera.
-class CameraPreviewX11Test : public test::EmulatedCameras {
+class CameraPreviewX11Test : public test::StartedCamera {
 protected:
     void SetUp() override {
         ASSERT_NE(peer.display(), nullptr) << "needs an X server (run under xvfb-run)";
-        test::resetSettings();
-        attach({0});
-        camera = std::make_unique<Camera>();
-        ASSERT_EQ(camera->initialize(0), 1);
-    }
-    void TearDown() override {
-        camera.reset();
-        test::resetSettings();
-        EmulatedCameras::TearDown();
+        StartedCamera::SetUp();
     }
 
     X11Peer peer;
     test::WindowProbe probe;
-    std::unique_ptr<Camera> camera;
 };
 
 TEST_F(CameraPreviewX11Test, TopLevelWindowHasTheSubSampledImageSizeCentredOnTheScreen) {
@@ -273,10 +264,10 @@ TEST_F(CameraPreviewX11Test, TopLevelWindowHasTheSubSampledImageSizeCentredOnThe
     for (const Case c : {Case{1, 1360, 1024, 680, 512}, Case{2, 1360, 1024, 340, 256}, Case{0, 1360, 1024, 1360, 1024},
                          Case{1, 640, 480, 320, 240}}) {
         SCOPED_TRACE("sub-sample " + std::to_string(c.subSample) + ", window " + std::to_string(c.windowWidth));
-        ASSERT_EQ(camera->setCaptureWindowEx(1360, 0, c.windowWidth, 1024, 0, c.windowHeight), 1);
-        ASSERT_EQ(camera->setSubSample(c.subSample), 1);
-        ASSERT_EQ(camera->preview(), 1);
-        const platform::WindowHandle shown = camera->previewWindow();
+        ASSERT_EQ(camera().setCaptureWindowEx(1360, 0, c.windowWidth, 1024, 0, c.windowHeight), 1);
+        ASSERT_EQ(camera().setSubSample(c.subSample), 1);
+        ASSERT_EQ(camera().preview(), 1);
+        const platform::WindowHandle shown = camera().previewWindow();
         ASSERT_NE(shown, 0u);
 
         const X11Peer::Placement p = peer.placement(shown);
@@ -289,8 +280,8 @@ TEST_F(CameraPreviewX11Test, TopLevelWindowHasTheSubSampledImageSizeCentredOnThe
         EXPECT_EQ(peer.utf8Property(shown, "_NET_WM_NAME"), "Active Window");
         EXPECT_TRUE(peer.hasDeleteProtocol(shown));
         EXPECT_TRUE(platform::isWindowVisible(shown));
-        EXPECT_EQ(camera->close(), 1);
-        EXPECT_EQ(camera->previewWindow(), 0u);
+        EXPECT_EQ(camera().close(), 1);
+        EXPECT_EQ(camera().previewWindow(), 0u);
         EXPECT_FALSE(probe.exists(shown));
     }
 }
