@@ -111,7 +111,7 @@ void CaptureEngine::handleFrame(const RunningCapture& run, bool fromRing) {
 // surface lock; exported calls reading them under the lock only read as well.
 void CaptureEngine::deliver(const RunningCapture& run, const Surface* displayable) ORVIX_NO_THREAD_SAFETY_ANALYSIS {
     const std::int32_t type = run.config.colorType;
-    if (displayable) window_.paint(*displayable, isMonoDisplay(type), type == 1);
+    if (displayable) (void)window_.paint(*displayable, isMonoDisplay(type), type == 1);
     const DeliveryTarget& target = run.target;
     const Surface* output = surfaces_.output(type);
     if (target.buffer && target.size != 0 &&

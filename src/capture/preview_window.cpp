@@ -116,25 +116,26 @@ void PreviewWindow::prepareDisplay(bool mono) {
         (void)ensureDisplay(clientWidth, clientHeight, mono);
 }
 
-void PreviewWindow::paint(const Surface& image, bool mono, bool alwaysScaled) {
-    if (!hasDepth(image, mono ? 8 : 24)) return;
+bool PreviewWindow::paint(const Surface& image, bool mono, bool alwaysScaled) {
+    if (!hasDepth(image, mono ? 8 : 24)) return false;
     MutexLock lock(mutex_);
     std::int32_t clientWidth = 0;
     std::int32_t clientHeight = 0;
     platform::clientSize(window_, clientWidth, clientHeight);
-    if (!dc_ || !platform::isWindowVisible(window_) || clientWidth <= 0 || clientHeight <= 0) return;
+    if (!dc_ || !platform::isWindowVisible(window_) || clientWidth <= 0 || clientHeight <= 0) return false;
 
     if (!alwaysScaled && clientWidth == image.width() && clientHeight == image.height()) {
         const platform::ColorTable colors = image.colorTable();
         dc_->copyMirrored(viewOf(image, colors), clientWidth, clientHeight);
-        return;
+        return true;
     }
     // The display Surface follows the client size and the display depth.
-    if (!ensureDisplay(clientWidth, clientHeight, mono)) return;
+    if (!ensureDisplay(clientWidth, clientHeight, mono)) return false;
     Surface& display = *display_;
     display.stretch(mono ? stretchFlip8 : stretchFlip24, &image, nullptr, nullptr, 0, 0);
     const platform::ColorTable colors = display.colorTable();
     dc_->setBits(viewOf(display, colors), clientWidth, clientHeight);
+    return true;
 }
 
 } // namespace orvix

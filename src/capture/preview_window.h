@@ -62,7 +62,10 @@ public:
     void prepareDisplay(bool mono);
     // Paints the displayable image of a frame (8-bit gray with a colour table, or
     // 24-bit BGR). `alwaysScaled` takes the scaled path even at the image's size.
-    void paint(const Surface& image, bool mono, bool alwaysScaled);
+    // True when the frame was painted into the window; false when there was nothing
+    // to paint into (no window or DC, an invisible window, an empty client area), the
+    // image is not of the display depth, or the display Surface could not be made.
+    bool paint(const Surface& image, bool mono, bool alwaysScaled);
 
 private:
     void closeLocked() ORVIX_REQUIRES(mutex_);

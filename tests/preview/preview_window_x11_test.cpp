@@ -7,20 +7,25 @@
 
 #include <gtest/gtest.h>
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "camera/camera.h"
+#include "capture/preview_window.h"
 #include "imaging/surface.h"
-#include "platform/posix/x11_connection.h"
 #include "platform/preview_window.h"
+#include "preview/started_camera.h"
 #include "preview/window_probe.h"
+
+// Last: Xlib's macros (None, Status, ...) would clash with names in the headers above.
+#include "platform/posix/x11_connection.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace orvix {
 namespace {
@@ -114,109 +119,60 @@ private:
 class PreviewWindowX11Test : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_NE(peer.display(), nullptr) << "needs an X server (run under xvfb-run)"; }
-    void TearDown() override { camera.closePreviewWindow(); }
+    void TearDown() override { window.close(); }
 
     X11Peer peer;
     test::WindowProbe probe;
-    Camera camera;
+    PreviewWindow window;
 };
 
 TEST_F(PreviewWindowX11Test, ChildWindowSitsInTheParentWithItsTitleAndClass) {
     const platform::WindowHandle parent = probe.createAppWindow(800, 600);
-    const platform::WindowHandle window = camera.createPreviewWindow(parent, PreviewRect{10, 20, 640, 480});
-    ASSERT_NE(window, 0u);
+    ASSERT_EQ(window.open(parent, PreviewRect{10, 20, 640, 480}, 1360, 1024), PreviewWindow::OpenResult::Opened);
+    const platform::WindowHandle child = window.handle();
+    ASSERT_NE(child, 0u);
 
-    const X11Peer::Placement p = peer.placement(window);
+    const X11Peer::Placement p = peer.placement(child);
     EXPECT_EQ(p.parent, parent);
     EXPECT_EQ(p.x, 10);
     EXPECT_EQ(p.y, 20);
     EXPECT_EQ(p.width, 640u);
     EXPECT_EQ(p.height, 480u);
-    EXPECT_EQ(peer.wmName(window), "ActiveMovie Window");
-    EXPECT_EQ(peer.utf8Property(window, "_NET_WM_NAME"), "ActiveMovie Window");
-    EXPECT_EQ(peer.windowClass(window), camera.previewClassName);
+    EXPECT_EQ(peer.wmName(child), "ActiveMovie Window");
+    EXPECT_EQ(peer.utf8Property(child, "_NET_WM_NAME"), "ActiveMovie Window");
+    EXPECT_EQ(peer.windowClass(child), window.className());
 
-    EXPECT_TRUE(platform::isWindowVisible(window));
+    EXPECT_TRUE(platform::isWindowVisible(child));
     std::int32_t width = 0, height = 0;
-    EXPECT_TRUE(platform::clientSize(window, width, height));
+    EXPECT_TRUE(platform::clientSize(child, width, height));
     EXPECT_EQ(width, 640);
     EXPECT_EQ(height, 480);
 
-    camera.previewWindow = window;
-    camera.closePreviewWindow();
+    window.close();
+    EXPECT_FALSE(probe.exists(child));
     probe.destroyWindow(parent);
 }
 
-TEST_F(PreviewWindowX11Test, TopLevelWindowHasTheSubSampledImageSizeCentredOnTheScreen) {
-    const int screenWidth = DisplayWidth(peer.display(), DefaultScreen(peer.display()));
-    const int screenHeight = DisplayHeight(peer.display(), DefaultScreen(peer.display()));
-    struct Case {
-        int subSample, width, height;
-    };
-    for (const Case c : {Case{1, 680, 512}, Case{2, 340, 256}, Case{0, 1360, 1024}}) {
-        SCOPED_TRACE("sub-sample " + std::to_string(c.subSample));
-        camera.subSample = c.subSample;
-        camera.previewWindow = camera.createPreviewWindow(0, camera.previewRect);
-        ASSERT_NE(camera.previewWindow, 0u);
-
-        const X11Peer::Placement p = peer.placement(camera.previewWindow);
-        EXPECT_EQ(p.parent, DefaultRootWindow(peer.display()));
-        EXPECT_EQ(p.width, static_cast<unsigned>(c.width));
-        EXPECT_EQ(p.height, static_cast<unsigned>(c.height));
-        EXPECT_EQ(p.x, (screenWidth - c.width) / 2);
-        EXPECT_EQ(p.y, (screenHeight - c.height) / 2);
-        EXPECT_EQ(peer.wmName(camera.previewWindow), "Active Window");
-        EXPECT_EQ(peer.utf8Property(camera.previewWindow, "_NET_WM_NAME"), "Active Window");
-        EXPECT_TRUE(peer.hasDeleteProtocol(camera.previewWindow));
-        EXPECT_TRUE(platform::isWindowVisible(camera.previewWindow));
-        camera.closePreviewWindow();
-    }
-}
-
 TEST_F(PreviewWindowX11Test, ABadParentFailsAndItsClassWaitsForClose) {
-    EXPECT_EQ(camera.createPreviewWindow(0x7FFFFFF0u, PreviewRect{0, 0, 64, 48}), 0u);
-    const std::string name = camera.previewClassName;
+    EXPECT_EQ(window.open(0x7FFFFFF0u, PreviewRect{0, 0, 64, 48}, 64, 48), PreviewWindow::OpenResult::NoWindow);
+    EXPECT_FALSE(window.isOpen());
+    const std::string name = window.className();
     ASSERT_FALSE(name.empty());
     EXPECT_TRUE(platform::isPreviewClassRegistered(name.c_str()));
     EXPECT_EQ(platform::WindowDC::acquire(0x7FFFFFF0u), nullptr);
-    camera.closePreviewWindow();
+    window.close();
     EXPECT_FALSE(platform::isPreviewClassRegistered(name.c_str()));
 }
 
-TEST_F(PreviewWindowX11Test, WindowManagerCloseRequestDestroysTheWindow) {
-    camera.subSample = 2;
-    camera.previewWindow = camera.createPreviewWindow(0, camera.previewRect);
-    ASSERT_NE(camera.previewWindow, 0u);
-    camera.previewDC = platform::WindowDC::acquire(camera.previewWindow);
-
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = static_cast<Window>(camera.previewWindow);
-    event.xclient.message_type = XInternAtom(peer.display(), "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(peer.display(), "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(peer.display(), static_cast<Window>(camera.previewWindow), False, NoEventMask, &event);
-    peer.sync();
-
-    EXPECT_FALSE(platform::isWindowVisible(camera.previewWindow));
-    EXPECT_FALSE(probe.exists(camera.previewWindow));
-    camera.paintPreview(); // into a window that is gone: nothing happens
-    const std::string name = camera.previewClassName;
-    camera.closePreviewWindow();
-    EXPECT_FALSE(platform::isPreviewClassRegistered(name.c_str()));
-}
-
-// A frame that shows at a glance which way up it is: colour bars in the upper half
-// (memory rows 0 to 255), a gray ramp from left to right in the lower half.
-void loadBarsFrame(Camera& camera, int width, int height) {
+// A 24-bit frame of the given size: colour bars in the upper half (memory rows 0 to
+// height / 2 - 1), a gray ramp from left to right in the lower half, so it shows at
+// a glance which way up it is.
+void loadBarsFrame(Surface& image, int width, int height) {
     static const test::Rgb kBars[] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
                                       {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
-    camera.colorType = 2;
-    camera.surface24 = std::make_unique<Surface>();
-    ASSERT_TRUE(camera.surface24->create(width, height, 24));
+    ASSERT_TRUE(image.create(width, height, 24));
     for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = camera.surface24->bits() + static_cast<std::size_t>(y) * camera.surface24->stride();
+        std::uint8_t* row = image.bits() + static_cast<std::size_t>(y) * image.stride();
         for (int x = 0; x < width; ++x) {
             test::Rgb c = kBars[x * 8 / width];
             if (y >= height / 2) {
@@ -228,6 +184,32 @@ void loadBarsFrame(Camera& camera, int width, int height) {
             row[3 * x + 2] = c.r;
         }
     }
+}
+
+TEST_F(PreviewWindowX11Test, WindowManagerCloseRequestDestroysTheWindow) {
+    ASSERT_EQ(window.open(0, PreviewRect{}, 340, 256), PreviewWindow::OpenResult::Opened);
+    const platform::WindowHandle shown = window.handle();
+
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = static_cast<Window>(shown);
+    event.xclient.message_type = XInternAtom(peer.display(), "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(peer.display(), "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(peer.display(), static_cast<Window>(shown), False, NoEventMask, &event);
+    peer.sync();
+
+    EXPECT_FALSE(platform::isWindowVisible(shown));
+    EXPECT_FALSE(probe.exists(shown));
+    // Frames into a window that is gone: nothing happens, at the window's size or not.
+    Surface frame;
+    loadBarsFrame(frame, 340, 256);
+    EXPECT_FALSE(window.paint(frame, false, false));
+    EXPECT_FALSE(window.paint(frame, false, true));
+    const std::string name = window.className();
+    window.close();
+    EXPECT_FALSE(platform::isPreviewClassRegistered(name.c_str()));
 }
 
 void writePpm(const char* path, const std::vector<test::Rgb>& pixels, int width, int height) {
@@ -242,15 +224,13 @@ void writePpm(const char* path, const std::vector<test::Rgb>& pixels, int width,
 }
 
 TEST_F(PreviewWindowX11Test, TopLevelWindowShowsTheFrameTheRightWayUp) {
-    camera.subSample = 1; // 1360 × 1024 → 680 × 512
-    camera.previewWindow = camera.createPreviewWindow(0, camera.previewRect);
-    ASSERT_NE(camera.previewWindow, 0u);
-    camera.previewDC = platform::WindowDC::acquire(camera.previewWindow);
-    ASSERT_NE(camera.previewDC, nullptr);
-    loadBarsFrame(camera, 680, 512);
-    camera.paintPreview();
+    // The window of a capture at sub-sample 1: 1360 x 1024 -> 680 x 512.
+    ASSERT_EQ(window.open(0, PreviewRect{}, 680, 512), PreviewWindow::OpenResult::Opened);
+    Surface frame;
+    loadBarsFrame(frame, 680, 512);
+    EXPECT_TRUE(window.paint(frame, false, false));
 
-    const std::vector<test::Rgb> shown = probe.readClient(camera.previewWindow, 680, 512);
+    const std::vector<test::Rgb> shown = probe.readClient(window.handle(), 680, 512);
     ASSERT_EQ(shown.size(), 680u * 512u);
     const auto at = [&](int x, int y) { return shown[static_cast<std::size_t>(y * 680 + x)]; };
     EXPECT_EQ(at(5, 5), (test::Rgb{255, 255, 255}));
@@ -261,6 +241,51 @@ TEST_F(PreviewWindowX11Test, TopLevelWindowShowsTheFrameTheRightWayUp) {
     if (const char* path = std::getenv("ORVIX_PREVIEW_SCREENSHOT")) writePpm(path, shown, 680, 512);
 }
 
+// The window of the library's own that a preview opens, through the Camera and the
+// emulated camera.
+class CameraPreviewX11Test : public test::StartedCamera {
+protected:
+    void SetUp() override {
+        ASSERT_NE(peer.display(), nullptr) << "needs an X server (run under xvfb-run)";
+        StartedCamera::SetUp();
+    }
+
+    X11Peer peer;
+    test::WindowProbe probe;
+};
+
+TEST_F(CameraPreviewX11Test, TopLevelWindowHasTheSubSampledImageSizeCentredOnTheScreen) {
+    const int screenWidth = DisplayWidth(peer.display(), DefaultScreen(peer.display()));
+    const int screenHeight = DisplayHeight(peer.display(), DefaultScreen(peer.display()));
+    struct Case {
+        int subSample, windowWidth, windowHeight, width, height;
+    };
+    // The image size comes from the capture window's effective size, not the totals.
+    for (const Case c : {Case{1, 1360, 1024, 680, 512}, Case{2, 1360, 1024, 340, 256}, Case{0, 1360, 1024, 1360, 1024},
+                         Case{1, 640, 480, 320, 240}}) {
+        SCOPED_TRACE("sub-sample " + std::to_string(c.subSample) + ", window " + std::to_string(c.windowWidth));
+        ASSERT_EQ(camera().setCaptureWindowEx(1360, 0, c.windowWidth, 1024, 0, c.windowHeight), 1);
+        ASSERT_EQ(camera().setSubSample(c.subSample), 1);
+        ASSERT_EQ(camera().preview(), 1);
+        const platform::WindowHandle shown = camera().previewWindow();
+        ASSERT_NE(shown, 0u);
+
+        const X11Peer::Placement p = peer.placement(shown);
+        EXPECT_EQ(p.parent, DefaultRootWindow(peer.display()));
+        EXPECT_EQ(p.width, static_cast<unsigned>(c.width));
+        EXPECT_EQ(p.height, static_cast<unsigned>(c.height));
+        EXPECT_EQ(p.x, (screenWidth - c.width) / 2);
+        EXPECT_EQ(p.y, (screenHeight - c.height) / 2);
+        EXPECT_EQ(peer.wmName(shown), "Active Window");
+        EXPECT_EQ(peer.utf8Property(shown, "_NET_WM_NAME"), "Active Window");
+        EXPECT_TRUE(peer.hasDeleteProtocol(shown));
+        EXPECT_TRUE(platform::isWindowVisible(shown));
+        EXPECT_EQ(camera().close(), 1);
+        EXPECT_EQ(camera().previewWindow(), 0u);
+        EXPECT_FALSE(probe.exists(shown));
+    }
+}
+
 TEST(PreviewWindowWithoutDisplay, CreationFails) {
     // Only meaningful before the library opened its connection, so the child is a
     // fresh run of this program rather than a fork of it.
@@ -268,10 +293,11 @@ TEST(PreviewWindowWithoutDisplay, CreationFails) {
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
-            Camera camera;
-            const bool topLevelFails = camera.createPreviewWindow(0, camera.previewRect) == 0;
-            const bool childFails = camera.createPreviewWindow(1234, PreviewRect{0, 0, 64, 48}) == 0;
-            const bool nothingRegistered = camera.previewClassName[0] == '\0';
+            PreviewWindow window;
+            const bool topLevelFails = window.open(0, PreviewRect{}, 1360, 1024) == PreviewWindow::OpenResult::NoWindow;
+            const bool childFails =
+                window.open(1234, PreviewRect{0, 0, 64, 48}, 64, 48) == PreviewWindow::OpenResult::NoWindow;
+            const bool nothingRegistered = window.className().empty() && !window.isOpen();
             const bool noDc = platform::WindowDC::acquire(1234) == nullptr;
             std::exit(topLevelFails && childFails && nothingRegistered && noDc ? 0 : 1);
         },
