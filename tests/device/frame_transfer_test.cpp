@@ -121,8 +121,14 @@ TEST_F(FrameTransfer, BufferSetUpResults) {
     EXPECT_TRUE(emulator().log().empty());
     EXPECT_EQ(link->setupFrameBuffers(100, 0, 10, 100, 0, 10, 2), 0);
     EXPECT_EQ(link->frameSamples(), 10240u);
-    ASSERT_EQ(packets().size(), 1u);
-    EXPECT_EQ(packets()[0], packet({0x09, 0x00, 0x28, 0x00, 0x00}));
+    // The link sends the frame length of any geometry it is given; the camera takes
+    // only its raw frame's.
+    EXPECT_TRUE(packets().empty());
+    const auto refused = emulator().takeRejections();
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].rejection, emulator::Rejection::FrameLength);
+    EXPECT_EQ(std::vector<std::uint8_t>(refused[0].bytes.begin(), refused[0].bytes.end()),
+              packet({0x09, 0x00, 0x28, 0x00, 0x00}));
 }
 
 TEST_F(FrameTransfer, OneShotDeliversTheFullWindow) {
