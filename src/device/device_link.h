@@ -72,7 +72,7 @@ public:
     static int maxDevices() { return kDeviceCount; }
     int isDevicePresent(int index) const;
     int currentDevice() const { return currentIndex_; }
-    int selectDevice(int index);
+    int selectDevice(int index); // 0; 22 for an index outside 0..7; 21 while a transfer runs
     const char* devicePath() const { return devicePath_; }
 
     // 1 and an open handle, or 0.
@@ -107,7 +107,7 @@ public:
     int writeSromId(int index, int value);
     int readHalfClock(int* on);
     int setHalfClock(int on);
-    int setTenBitMode(int on);
+    int setTenBitMode(int on); // 1; 0 while a transfer runs (nothing sent)
     int setTriggerMode(int on);
     int sendFrameLength();
     void sendDeviceSelect();
