@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "capture/image_saving.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "platform/posix/registry_document.h"
 #include "platform/registry.h"
 #include "saving/saving_support.h"

@@ -9,7 +9,7 @@
 
 #include "capture/file_row_kernels.h"
 #include "capture/file_rows.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "imaging/pixel_kernels.h"
 
 namespace orvix {

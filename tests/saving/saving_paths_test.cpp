@@ -9,7 +9,7 @@
 #include <string>
 
 #include "capture/image_saving.h"
-#include "capture/surface.h"
+#include "imaging/surface.h"
 #include "saving/saving_support.h"
 
 #ifndef _WIN32
