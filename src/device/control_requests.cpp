@@ -244,6 +244,9 @@ int DeviceLink::setHalfClock(int on) {
 }
 
 int DeviceLink::setTenBitMode(int on) {
+    // The running transfer's length is fixed in its sample width: the camera would
+    // refuse its next frame in the other width.
+    if (transferRunning()) return 0;
     tenBit_.store(on);
     Packet packet = commandPacket(protocol::kCmdTenBitMode);
     packet[1] = on ? 1 : 0;

@@ -67,7 +67,6 @@ void DeviceLink::restoreSelectionDefaults() {
     transferTimeoutMs_.store(static_cast<std::int32_t>(protocol::kDefaultTransferTimeoutMs));
     noWait_.store(0);
     lastTransferMs_.store(0);
-    if (transferRunning()) return; // the running transfer keeps its window
     subSample_ = 0;
     // Provisional geometry, replaced by the full-frame window at once.
     lineLength_ = 668;
@@ -79,6 +78,9 @@ void DeviceLink::restoreSelectionDefaults() {
 }
 
 int DeviceLink::selectDevice(int index) {
+    // Selection sends 8-bit mode and rebuilds the buffers: a running transfer's frames
+    // would no longer be what the camera sends, nor fit what it is copied into.
+    if (transferRunning()) return kLinkBusy;
     restoreSelectionDefaults();
     if (index < 0 || index >= kDeviceCount) return kLinkBadIndex;
     currentIndex_.store(index);
@@ -88,13 +90,10 @@ int DeviceLink::selectDevice(int index) {
     }
     setTenBitMode(0);
     sendDeviceSelect();
-    if (!transferRunning()) {
-        windowX_ = 0;
-        windowY_ = 0;
-        subSample_ = 0;
-        (void)setupFrameBuffers(protocol::kRawLineLength, protocol::kFirstActiveSample, protocol::kActiveWidth,
-                                protocol::kRawLines, protocol::kFirstActiveLine, protocol::kActiveHeight, 10);
-    }
+    windowX_ = 0;
+    windowY_ = 0;
+    (void)setupFrameBuffers(protocol::kRawLineLength, protocol::kFirstActiveSample, protocol::kActiveWidth,
+                            protocol::kRawLines, protocol::kFirstActiveLine, protocol::kActiveHeight, 10);
     setTriggerMode(0);
     return kLinkOk;
 }

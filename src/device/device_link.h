@@ -83,7 +83,7 @@ public:
     static int maxDevices() { return kDeviceCount; }
     int isDevicePresent(int index) const;
     int currentDevice() const { return currentIndex_.load(); }
-    int selectDevice(int index);
+    int selectDevice(int index); // 0; 22 for an index outside 0..7; 21 while a transfer runs
     // The selected device's name.
     std::string devicePath() const;
 
@@ -121,7 +121,7 @@ public:
     int writeSromId(int index, int value);
     int readHalfClock(int* on);
     int setHalfClock(int on);
-    int setTenBitMode(int on);
+    int setTenBitMode(int on); // 1; 0 while a transfer runs (nothing sent)
     int setTriggerMode(int on);
     int sendFrameLength();
     void sendDeviceSelect();

@@ -10,8 +10,6 @@ namespace orvix::emulator {
 
 namespace {
 
-using Packet = std::array<std::uint8_t, 64>;
-
 std::uint32_t readLe32(const std::uint8_t* bytes) {
     return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
            std::uint32_t{bytes[3]} << 24;
@@ -37,6 +35,37 @@ constexpr PowerOnRegister kPowerOnFpga[] = {
 
 constexpr std::uint32_t kRawSamples = std::uint32_t{protocol::kRawLineLength} * protocol::kRawLines;
 
+constexpr std::uint16_t kTriggerRegisterA = 32;
+constexpr std::uint16_t kTriggerRegisterB = 33;
+constexpr std::uint32_t kFreeRunBit = 0x10;      // register 32: set = free-running
+constexpr std::uint32_t kReadoutModeMask = 0xF;  // register 33: 0xE = triggered, 0x1 = free-running
+constexpr std::uint32_t kTriggeredReadout = 0xE;
+constexpr std::uint32_t kFreeRunReadout = 0x1;
+
+// A well-mixed 32-bit value of a sample's index in the raw frame.
+std::uint32_t sampleHash(std::uint32_t index) {
+    std::uint32_t h = index * 0x9E3779B1u;
+    h ^= h >> 15;
+    h *= 0x85EBCA77u;
+    h ^= h >> 13;
+    return h;
+}
+
+// Level of a sample outside the active area: 256..1023, varying from sample to sample.
+std::uint16_t blankingLevel(std::uint32_t index) { return static_cast<std::uint16_t>(256 + sampleHash(index) % 768); }
+
+// Bits 2..7 of a 10-bit sample's high byte, which carry no data.
+std::uint8_t unusedHighBits(std::uint32_t index) { return static_cast<std::uint8_t>((sampleHash(index) >> 24) & 0xFC); }
+
+void putSample(std::uint8_t* frame, std::uint32_t index, std::uint16_t level, bool tenBit) {
+    if (tenBit) {
+        frame[2 * std::size_t(index)] = static_cast<std::uint8_t>(level >> 2);
+        frame[2 * std::size_t(index) + 1] = static_cast<std::uint8_t>((level & 3) | unusedHighBits(index));
+    } else {
+        frame[index] = static_cast<std::uint8_t>(level >> 2);
+    }
+}
+
 } // namespace
 
 struct EmulatedCamera::BaseFrame {
@@ -49,10 +78,11 @@ struct EmulatedCamera::BaseFrame {
 };
 
 EmulatedCamera::EmulatedCamera(const EmulationConfig& options, std::shared_ptr<SromContents> srom)
-    : options_(options), srom_(std::move(srom)),
-      frameSamples_(protocol::roundedFrameSamples(kRawSamples)), timeoutMs_(protocol::kDefaultTransferTimeoutMs),
+    : options_(options), srom_(std::move(srom)), timeoutMs_(protocol::kDefaultTransferTimeoutMs),
       frameEpoch_(Clock::now()), nextPeriodicTrigger_(frameEpoch_) {
     for (const PowerOnRegister& reg : kPowerOnFpga) fpga_[reg.address] = reg.value;
+    sensor_[kTriggerRegisterA] = kFreeRunBit;
+    sensor_[kTriggerRegisterB] = kFreeRunReadout;
     fpgaReading_.fill(-1);
 }
 
@@ -72,7 +102,7 @@ void EmulatedCamera::unplug() {
 void EmulatedCamera::fireTrigger() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (triggerMode_) triggerPending_ = true;
+        if (triggerMode()) triggerPending_ = true;
     }
     changed_.notify_all();
 }
@@ -87,7 +117,8 @@ CameraState EmulatedCamera::state() const {
     state.globalGain = gain_;
     state.halfClock = halfClock_;
     state.tenBit = tenBit_;
-    state.triggerMode = triggerMode_;
+    state.triggerMode = triggerMode();
+    state.triggerCommand = triggerCommand_;
     state.frameLengthSamples = frameSamples_;
     state.transferTimeoutMs = timeoutMs_;
     state.framesDelivered = frameNumber_;
@@ -97,15 +128,17 @@ CameraState EmulatedCamera::state() const {
 
 // ---- command pipe ------------------------------------------------------------------
 
-bool EmulatedCamera::command(const std::uint8_t* packet, std::uint32_t length, std::uint32_t* bytes) {
+bool EmulatedCamera::command(const Packet& packet, std::uint32_t* bytes) {
     *bytes = 0;
-    if (length != protocol::kPacketLength) return false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!plugged_) return false;
-        Packet copy;
-        std::memcpy(copy.data(), packet, copy.size());
-        applyCommand(copy);
+        const bool wasTriggered = triggerMode();
+        applyCommand(packet);
+        if (triggerMode() != wasTriggered) { // the readout changed between free-running and triggered
+            triggerPending_ = false;
+            nextPeriodicTrigger_ = Clock::now() + std::chrono::milliseconds(options_.triggerIntervalMs);
+        }
     }
     changed_.notify_all();
     *bytes = protocol::kPacketLength;
@@ -155,26 +188,28 @@ void EmulatedCamera::applyCommand(const Packet& packet) {
         break;
     }
     case protocol::kCmdTriggerMode:
-        triggerMode_ = packet[1] != 0;
-        triggerPending_ = false;
-        nextPeriodicTrigger_ = Clock::now() + std::chrono::milliseconds(options_.triggerIntervalMs);
+        triggerCommand_ = packet[1] != 0;
         break;
     default:
-        break; // unknown commands are ignored, as the camera does
+        break; // the driver refuses every other command
     }
 }
 
+bool EmulatedCamera::triggerMode() const {
+    return triggerCommand_ && (sensor_[kTriggerRegisterA] & kFreeRunBit) == 0 &&
+           (sensor_[kTriggerRegisterB] & kReadoutModeMask) == kTriggeredReadout;
+}
+
+// The packet's form, address and bit count have been checked by the driver.
 void EmulatedCamera::serialWrite(const Packet& packet) {
     const std::uint8_t form = packet[1];
-    if (form == 16 || form == 26 || form == 32) {
-        const std::uint32_t word = readLe32(&packet[2]);
-        const std::uint32_t dataBits = form - 10u;
-        const std::uint32_t mask = dataBits >= 32 ? 0xFFFFFFFFu : (1u << dataBits) - 1u;
-        sensor_[word & 0x3FF] = (word >> 10) & mask;
-    } else if (form == protocol::kControlExposure || form == protocol::kControlGlobalGain) {
+    if (form == protocol::kControlExposure || form == protocol::kControlGlobalGain) {
         const auto value = static_cast<std::uint16_t>(packet[2] << 8 | packet[3]);
         (form == protocol::kControlExposure ? exposure_ : gain_) = value;
+        return;
     }
+    const std::uint32_t word = readLe32(&packet[2]);
+    sensor_[word & 0x3FF] = word >> 10;
 }
 
 void EmulatedCamera::writeFpgaRegister(std::uint8_t address, std::uint16_t value) {
@@ -240,9 +275,9 @@ bool EmulatedCamera::readAnswer(std::uint8_t* out, std::uint32_t length, Fault f
 
 // ---- transfer time-out -----------------------------------------------------------------
 
-bool EmulatedCamera::setTransferTimeout(const std::uint8_t* input, std::uint32_t length) {
+bool EmulatedCamera::setTransferTimeout(const std::uint8_t* input) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!plugged_ || length < 8 || readLe32(input) != 1) return false;
+    if (!plugged_) return false;
     const auto ms = static_cast<std::int32_t>(readLe32(input + 4));
     // The driver has no "wait forever": a time-out of 0 or less stands for the default.
     timeoutMs_ = ms > 0 ? static_cast<std::uint32_t>(ms) : protocol::kDefaultTransferTimeoutMs;
@@ -287,16 +322,17 @@ bool EmulatedCamera::waitForRelease(std::unique_lock<std::mutex>& lock, Clock::t
     while (true) {
         if (!plugged_) return false;
         const auto now = Clock::now();
-        if (triggerMode_) collectPeriodicTriggers(now);
-        if (frameArmed_ && (!triggerMode_ || triggerPending_)) break;
+        const bool triggered = triggerMode();
+        if (triggered) collectPeriodicTriggers(now);
+        if (frameArmed_ && (!triggered || triggerPending_)) break;
         if (now >= timeLimit) return false;
         auto wake = timeLimit;
-        if (triggerMode_ && options_.triggerIntervalMs != 0) wake = std::min(wake, nextPeriodicTrigger_);
+        if (triggered && options_.triggerIntervalMs != 0) wake = std::min(wake, nextPeriodicTrigger_);
         changed_.wait_until(lock, wake);
     }
     frameArmed_ = false;
     Clock::time_point release;
-    if (triggerMode_) {
+    if (triggerMode()) {
         triggerPending_ = false;
         release = Clock::now() + framePeriod(); // exposure and readout after the trigger
     } else {
@@ -311,11 +347,31 @@ bool EmulatedCamera::waitForRelease(std::unique_lock<std::mutex>& lock, Clock::t
     return plugged_;
 }
 
-std::shared_ptr<const EmulatedCamera::BaseFrame> EmulatedCamera::currentBaseFrame() {
-    if (baseFrame_ && baseFrame_->exposure == exposure_ && baseFrame_->gain == gain_ &&
-        baseFrame_->tenBit == tenBit_ && baseFrame_->frameSamples == frameSamples_)
-        return baseFrame_;
+std::uint32_t EmulatedCamera::frameBytes() const { return frameSamples_ * (tenBit_ ? 2u : 1u); }
 
+Refusal EmulatedCamera::checkFrameTransfer(std::uint32_t length) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!plugged_) return {}; // fails as every request of a removed camera does
+    if (frameSamples_ == 0)
+        return {Rejection::FrameLength, "frame transfer of " + std::to_string(length) +
+                                            " bytes before any frame length (0x09) was sent"};
+    if (length != frameBytes())
+        return {Rejection::FrameLength, "frame transfer of " + std::to_string(length) + " bytes; the frame is " +
+                                            std::to_string(frameBytes()) + " bytes (" + std::to_string(frameSamples_) +
+                                            (tenBit_ ? " 10-bit samples)" : " 8-bit samples)")};
+    return {};
+}
+
+std::shared_ptr<const EmulatedCamera::BaseFrame> EmulatedCamera::currentBaseFrame() {
+    if (!baseFrame_ || baseFrame_->exposure != exposure_ || baseFrame_->gain != gain_ ||
+        baseFrame_->tenBit != tenBit_ || baseFrame_->frameSamples != frameSamples_)
+        baseFrame_ = buildBaseFrame();
+    return baseFrame_;
+}
+
+// The frame without the marker: the scene in the active area, blanking levels around
+// it and in the padding, noise in the unused bits of 10-bit samples.
+std::shared_ptr<const EmulatedCamera::BaseFrame> EmulatedCamera::buildBaseFrame() const {
     std::uint16_t levels[256];
     for (int r = 0; r < 256; ++r) levels[r] = sampleLevel(static_cast<std::uint8_t>(r), exposure_, gain_);
 
@@ -325,30 +381,24 @@ std::shared_ptr<const EmulatedCamera::BaseFrame> EmulatedCamera::currentBaseFram
     frame->tenBit = tenBit_;
     frame->frameSamples = frameSamples_;
     frame->markerLevel = levels[kMarkerReflectance];
-    const std::size_t bytesPerSample = tenBit_ ? 2 : 1;
-    frame->bytes.assign(std::size_t{frameSamples_} * bytesPerSample, 0);
+    frame->bytes.resize(std::size_t{frameSamples_} * (tenBit_ ? 2 : 1));
 
     const std::uint8_t* scene = mosaickedScene(options_.scene);
-    const std::size_t samples = std::min(frameSamples_, kRawSamples);
-    for (int y = 0; y < kSceneHeight; ++y) {
-        const std::size_t lineStart =
-            std::size_t(protocol::kFirstActiveLine + y) * protocol::kRawLineLength + protocol::kFirstActiveSample;
-        if (lineStart >= samples) break;
-        const std::size_t count = std::min<std::size_t>(kSceneWidth, samples - lineStart);
-        const std::uint8_t* reflectances = scene + std::size_t(y) * kSceneWidth;
-        std::uint8_t* out = frame->bytes.data() + lineStart * bytesPerSample;
-        for (std::size_t x = 0; x < count; ++x) {
-            const std::uint16_t level = levels[reflectances[x]];
-            if (tenBit_) {
-                out[2 * x] = static_cast<std::uint8_t>(level >> 2);
-                out[2 * x + 1] = static_cast<std::uint8_t>(level & 3);
-            } else {
-                out[x] = static_cast<std::uint8_t>(level >> 2);
-            }
+    std::uint8_t* out = frame->bytes.data();
+    std::uint32_t index = 0;
+    for (int line = 0; line < protocol::kRawLines && index < frameSamples_; ++line) {
+        const int y = line - protocol::kFirstActiveLine;
+        const bool activeLine = y >= 0 && y < kSceneHeight;
+        for (int sample = 0; sample < protocol::kRawLineLength && index < frameSamples_; ++sample, ++index) {
+            const int x = sample - protocol::kFirstActiveSample;
+            const bool active = activeLine && x >= 0 && x < kSceneWidth;
+            const std::uint16_t level =
+                active ? levels[scene[std::size_t(y) * kSceneWidth + std::size_t(x)]] : blankingLevel(index);
+            putSample(out, index, level, tenBit_);
         }
     }
-    baseFrame_ = std::move(frame);
-    return baseFrame_;
+    for (; index < frameSamples_; ++index) putSample(out, index, blankingLevel(index), tenBit_);
+    return frame;
 }
 
 void EmulatedCamera::paintMarker(std::uint8_t* out, std::uint32_t length, const BaseFrame& base,
@@ -356,18 +406,12 @@ void EmulatedCamera::paintMarker(std::uint8_t* out, std::uint32_t length, const 
     const std::size_t bytesPerSample = base.tenBit ? 2 : 1;
     const int left = markerLeft(frameNumber);
     for (int y = kMarkerTop; y < kMarkerTop + kMarkerSize; ++y) {
-        const std::size_t lineStart =
-            std::size_t(protocol::kFirstActiveLine + y) * protocol::kRawLineLength + protocol::kFirstActiveSample;
+        const std::uint32_t lineStart =
+            std::uint32_t(protocol::kFirstActiveLine + y) * protocol::kRawLineLength + protocol::kFirstActiveSample;
         for (int x = left; x < left + kMarkerSize; ++x) {
-            const std::size_t sample = lineStart + std::size_t(x);
-            const std::size_t offset = sample * bytesPerSample;
-            if (sample >= std::min(base.frameSamples, kRawSamples) || offset + bytesPerSample > length) return;
-            if (base.tenBit) {
-                out[offset] = static_cast<std::uint8_t>(base.markerLevel >> 2);
-                out[offset + 1] = static_cast<std::uint8_t>(base.markerLevel & 3);
-            } else {
-                out[offset] = static_cast<std::uint8_t>(base.markerLevel >> 2);
-            }
+            const std::uint32_t sample = lineStart + std::uint32_t(x);
+            if ((std::size_t(sample) + 1) * bytesPerSample > length) return;
+            putSample(out, sample, base.markerLevel, base.tenBit);
         }
     }
 }
@@ -382,20 +426,20 @@ bool EmulatedCamera::readFrame(std::uint8_t* out, std::uint32_t length, Fault fa
     }
     const auto timeLimit = Clock::now() + std::chrono::milliseconds(timeoutMs_);
     if (!waitForRelease(lock, timeLimit)) return false;
+    // The mode or frame length may have changed (through another handle) since the
+    // driver checked the transfer: such a frame does not fit and is lost.
+    if (length != frameBytes()) return false;
     const std::shared_ptr<const BaseFrame> base = currentBaseFrame();
     const std::uint32_t frameNumber = frameNumber_++;
     lock.unlock();
 
     // The frame's bytes go straight into the caller's buffer: one copy.
-    const auto frameBytes = static_cast<std::uint32_t>(base->bytes.size());
-    std::uint32_t count = std::min(length, frameBytes);
-    if (fault == Fault::Short) count /= 2;
+    const std::uint32_t count = fault == Fault::Short ? length / 2 : length;
     std::memcpy(out, base->bytes.data(), count);
     paintMarker(out, count, *base, frameNumber);
 
     lock.lock();
     if (!plugged_) return false;
-    if (length < frameBytes && fault != Fault::Short) return false; // the frame overran the buffer
     *bytes = count;
     return true;
 }

@@ -5,6 +5,7 @@
 //
 // Registers read back as the camera's do. Sensor registers (1024) and FPGA registers
 // 0x10..0xFF keep what was written, with these exceptions and power-on values:
+//   sensor 32 = 0x10 and 33 = 0x01: free-running readout (see trigger mode below).
 //   0xA2 monitor preview mode: writes take bit 1 (monitor enabled), bit 4 (live) and
 //        bit 0 (still strobe, set and clear again to hold the current picture) and keep
 //        bits 5..15; reads give bit 1 and bits 5..15 as written, bit 3 = live picture
@@ -20,13 +21,24 @@
 // it, so the first read after a query returns the previous (stale) answer and the
 // second the current one. A read of an empty response pipe fails at once.
 //
-// Frames: a frame request (0x02) arms one frame; a frame read on the frame pipe then
-// returns one raw frame of the frame length (0x09) in samples, one byte (8-bit mode) or
-// one word (10-bit mode) per sample, delivered at the camera's next frame time (in
-// trigger mode one readout time after a trigger). A read without an armed frame, or
-// in trigger mode without a trigger, fails when the transfer time-out has passed. A
-// read shorter than the frame fails (the frame is lost); a longer one returns the
-// frame's length. Removal fails every pending and later request at once.
+// Trigger mode holds only while both halves of it are in place: command 0x28 with 1,
+// and sensor register 32 with bit 0x10 clear and register 33 with 0xE in its low four
+// bits. Any other combination reads out freely.
+//
+// Frames: the camera has no frame length until command 0x09 sets one (power-on and
+// after replugging), and takes only frame transfers of exactly that many samples, one
+// byte (8-bit mode) or one word (10-bit mode) each; other lengths are refused
+// (checkFrameTransfer). A frame request (0x02) arms one frame; the transfer then
+// returns it at the camera's next frame time (in trigger mode one readout time after
+// a trigger). A transfer without an armed frame, or in trigger mode without a
+// trigger, fails when the transfer time-out has passed. Removal fails every pending
+// and later request at once.
+//
+// Frame content: the scene (scene.h) in the active area, samples 424..1783 of lines
+// 14..1037; every other sample (the blanking around it and the padding up to the
+// frame length) carries a level of 256..1023 that varies from sample to sample. In
+// 10-bit mode bits 2..7 of each sample's high byte, which carry no data, hold noise
+// too. So a window cut from the wrong place, or samples not masked to 10 bits, show.
 
 #include <array>
 #include <chrono>
@@ -37,6 +49,7 @@
 #include <vector>
 
 #include "emulator/emulation_config.h"
+#include "emulator/request_rules.h"
 
 namespace orvix::emulator {
 
@@ -51,10 +64,11 @@ struct CameraState {
     std::uint16_t globalGain = 0;
     bool halfClock = false;
     bool tenBit = false;
-    bool triggerMode = false;
+    bool triggerMode = false;    // in effect (command and registers)
+    bool triggerCommand = false; // the last 0x28 said on
     std::uint32_t frameLengthSamples = 0;
     std::uint32_t transferTimeoutMs = 0;
-    std::uint32_t framesDelivered = 0; // frames sent, also those that overran the buffer
+    std::uint32_t framesDelivered = 0;
     std::uint32_t deviceSelects = 0;
 };
 
@@ -67,11 +81,14 @@ public:
     EmulatedCamera(const EmulatedCamera&) = delete;
     EmulatedCamera& operator=(const EmulatedCamera&) = delete;
 
-    // Requests; each returns true on success and sets *bytes to the count transferred.
-    bool command(const std::uint8_t* packet, std::uint32_t length, std::uint32_t* bytes);
+    // Requests whose shape the driver has checked (request_rules.h); each returns true
+    // on success and sets *bytes to the count transferred.
+    bool command(const Packet& packet, std::uint32_t* bytes);
     bool readAnswer(std::uint8_t* out, std::uint32_t length, Fault fault, std::uint32_t* bytes);
+    // A frame transfer of `length` bytes is refused unless it is the frame's length.
+    Refusal checkFrameTransfer(std::uint32_t length) const;
     bool readFrame(std::uint8_t* out, std::uint32_t length, Fault fault, std::uint32_t* bytes);
-    bool setTransferTimeout(const std::uint8_t* input, std::uint32_t length);
+    bool setTransferTimeout(const std::uint8_t* input); // the 44-byte input
 
     void unplug();
     bool plugged() const;
@@ -88,8 +105,10 @@ private:
     using Clock = std::chrono::steady_clock;
     struct BaseFrame;
 
-    void applyCommand(const std::array<std::uint8_t, 64>& packet);
-    void serialWrite(const std::array<std::uint8_t, 64>& packet);
+    void applyCommand(const Packet& packet);
+    void serialWrite(const Packet& packet);
+    bool triggerMode() const;
+    std::uint32_t frameBytes() const;
     void writeFpgaRegister(std::uint8_t address, std::uint16_t value);
     std::uint16_t readFpgaRegister(std::uint8_t address) const;
     void answer(std::array<std::uint8_t, 64> fresh);
@@ -99,6 +118,7 @@ private:
     void collectPeriodicTriggers(Clock::time_point now);
     bool waitForRelease(std::unique_lock<std::mutex>& lock, Clock::time_point timeLimit);
     std::shared_ptr<const BaseFrame> currentBaseFrame();
+    std::shared_ptr<const BaseFrame> buildBaseFrame() const;
     void paintMarker(std::uint8_t* out, std::uint32_t length, const BaseFrame& base, std::uint32_t frameNumber) const;
 
     const EmulationConfig options_;
@@ -115,8 +135,8 @@ private:
     std::uint16_t gain_ = 512;
     bool halfClock_ = false;
     bool tenBit_ = false;
-    bool triggerMode_ = false;
-    std::uint32_t frameSamples_;
+    bool triggerCommand_ = false;
+    std::uint32_t frameSamples_ = 0; // 0: none sent yet
     std::uint32_t timeoutMs_;
     std::uint32_t deviceSelects_ = 0;
 

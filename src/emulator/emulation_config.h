@@ -22,6 +22,8 @@
 namespace orvix::emulator {
 
 inline constexpr const char kEmulationVariable[] = "ORVIX_K62DT4_EMULATE";
+// A folder where the emulators write the requests they refused (rejection_report.h).
+inline constexpr const char kRejectionReportVariable[] = "ORVIX_K62DT4_EMULATE_REJECTIONS";
 inline constexpr int kSlotCount = 8;
 
 enum class Scene { Chart, Ramp, Flat };

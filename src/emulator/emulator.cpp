@@ -1,5 +1,6 @@
 #include "emulator/emulator.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,29 +11,6 @@ namespace orvix::emulator {
 
 namespace {
 
-std::uint32_t readLe32(const void* bytes) {
-    const auto* b = static_cast<const std::uint8_t*>(bytes);
-    return std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24;
-}
-
-bool isPipeCode(std::uint32_t code) {
-    return code == protocol::kPipeWrite || code == protocol::kPipeRead || code == protocol::kFrameTransfer ||
-           code == protocol::kFrameTransferOut;
-}
-
-RequestKind kindOfPipe(std::uint32_t pipe) {
-    switch (pipe) {
-    case protocol::kCommandPipe:
-        return RequestKind::Command;
-    case protocol::kResponsePipe:
-        return RequestKind::AnswerRead;
-    case protocol::kFramePipe:
-        return RequestKind::FrameTransfer;
-    default:
-        return RequestKind::Other;
-    }
-}
-
 std::shared_ptr<SromContents> powerOnRom(int slot) {
     auto rom = std::make_shared<SromContents>();
     const char id[] = "K62DT4";
@@ -42,16 +20,6 @@ std::shared_ptr<SromContents> powerOnRom(int slot) {
 }
 
 } // namespace
-
-int slotOfDevicePath(const char* path) {
-    if (!path) return -1;
-    static constexpr char kStem[] = "\\\\.\\OvixK62DT4-";
-    const std::size_t stemLength = sizeof(kStem) - 1;
-    if (std::strncmp(path, kStem, stemLength) != 0) return -1;
-    const char digit = path[stemLength];
-    if (digit < '0' || digit >= '0' + kSlotCount || path[stemLength + 1] != '\0') return -1;
-    return digit - '0';
-}
 
 // ---- EmulatedFile ---------------------------------------------------------------------
 
@@ -68,60 +36,85 @@ EmulatedFile::~EmulatedFile() {
 
 bool EmulatedFile::ioControl(std::uint32_t code, const void* input, std::uint32_t inputLength, void* output,
                              std::uint32_t outputLength, std::uint32_t* bytesReturned) {
-    std::uint32_t bytes = 0;
-    bool ok = false;
     LogEntry entry;
     entry.slot = slot_;
     entry.code = code;
     entry.length = outputLength;
     auto* out = static_cast<std::uint8_t*>(output);
+    std::uint32_t bytes = 0;
+    bool ok = false;
 
-    if (code == protocol::kSetTimeout) {
-        entry.kind = RequestKind::SetTimeout;
-        if (input) {
-            entry.byteCount = std::min<std::uint32_t>(inputLength, 64);
-            std::memcpy(entry.bytes.data(), input, entry.byteCount);
-        }
-        const Fault fault = emulator_.takeFault(slot_, entry.kind);
-        ok = fault == Fault::None && input &&
-             camera_->setTransferTimeout(static_cast<const std::uint8_t*>(input), inputLength);
-    } else if (isPipeCode(code) && input && inputLength >= 4) {
-        entry.pipe = readLe32(input);
-        entry.kind = kindOfPipe(entry.pipe);
-        const Fault fault = entry.kind == RequestKind::Other ? Fault::None : emulator_.takeFault(slot_, entry.kind);
-        if (out && outputLength > 0) {
-            switch (entry.kind) {
-            case RequestKind::Command:
-                entry.byteCount = std::min<std::uint32_t>(outputLength, 64);
-                std::memcpy(entry.bytes.data(), out, entry.byteCount);
-                if (fault == Fault::Short) { // a partial packet: the camera discards it
-                    ok = true;
-                    bytes = outputLength / 2;
-                } else if (fault == Fault::None) {
-                    ok = camera_->command(out, outputLength, &bytes);
-                }
-                break;
-            case RequestKind::AnswerRead:
-                ok = camera_->readAnswer(out, outputLength, fault, &bytes);
-                if (ok) {
-                    entry.byteCount = std::min<std::uint32_t>(bytes, 64);
-                    std::memcpy(entry.bytes.data(), out, entry.byteCount);
-                }
-                break;
-            case RequestKind::FrameTransfer:
-                ok = camera_->readFrame(out, outputLength, fault, &bytes);
-                break;
-            default:
-                break;
-            }
+    Refusal refusal = routeRequest(code, input, inputLength, output, outputLength, &entry.kind, &entry.pipe);
+    if (refusal.refused()) {
+        ok = refuse(entry, std::move(refusal));
+    } else {
+        switch (entry.kind) {
+        case RequestKind::Command:
+            ok = command(entry, out, code == protocol::kPipeRead, &bytes);
+            break;
+        case RequestKind::AnswerRead:
+            ok = readAnswer(entry, out, outputLength, &bytes);
+            break;
+        case RequestKind::FrameTransfer:
+            ok = readFrame(entry, out, outputLength, &bytes);
+            break;
+        default:
+            ok = setTimeout(entry, input, inputLength);
+            break;
         }
     }
     if (!ok) bytes = 0;
     entry.succeeded = ok;
     entry.bytesReturned = bytes;
-    emulator_.record(std::move(entry));
+    if (entry.kind == RequestKind::Rejected)
+        emulator_.recordRejection(std::move(entry));
+    else
+        emulator_.record(std::move(entry));
     if (bytesReturned) *bytesReturned = bytes;
     return ok;
+}
+
+bool EmulatedFile::refuse(LogEntry& entry, Refusal refusal) {
+    entry.kind = RequestKind::Rejected;
+    entry.rejection = refusal.kind;
+    entry.reason = std::move(refusal.reason);
+    return false;
+}
+
+bool EmulatedFile::command(LogEntry& entry, std::uint8_t* packet, bool throughReadCode, std::uint32_t* bytes) {
+    Packet copy;
+    std::memcpy(copy.data(), packet, copy.size());
+    entry.byteCount = protocol::kPacketLength;
+    std::memcpy(entry.bytes.data(), copy.data(), copy.size());
+    Refusal refusal = checkCommandPacket(copy, throughReadCode);
+    if (refusal.refused()) return refuse(entry, std::move(refusal));
+    const Fault fault = emulator_.takeFault(slot_, RequestKind::Command);
+    if (fault == Fault::Short) { // a partial packet: the camera discards it
+        *bytes = protocol::kPacketLength / 2;
+        return true;
+    }
+    return fault == Fault::None && camera_->command(copy, bytes);
+}
+
+bool EmulatedFile::readAnswer(LogEntry& entry, std::uint8_t* out, std::uint32_t length, std::uint32_t* bytes) {
+    const Fault fault = emulator_.takeFault(slot_, RequestKind::AnswerRead);
+    if (!camera_->readAnswer(out, length, fault, bytes)) return false;
+    entry.byteCount = std::min<std::uint32_t>(*bytes, protocol::kPacketLength);
+    std::memcpy(entry.bytes.data(), out, entry.byteCount);
+    return true;
+}
+
+bool EmulatedFile::readFrame(LogEntry& entry, std::uint8_t* out, std::uint32_t length, std::uint32_t* bytes) {
+    Refusal refusal = camera_->checkFrameTransfer(length);
+    if (refusal.refused()) return refuse(entry, std::move(refusal));
+    return camera_->readFrame(out, length, emulator_.takeFault(slot_, RequestKind::FrameTransfer), bytes);
+}
+
+bool EmulatedFile::setTimeout(LogEntry& entry, const void* input, std::uint32_t length) {
+    entry.byteCount = std::min<std::uint32_t>(length, protocol::kPacketLength);
+    std::memcpy(entry.bytes.data(), input, entry.byteCount);
+    const Fault fault = emulator_.takeFault(slot_, RequestKind::SetTimeout);
+    return fault == Fault::None && camera_->setTransferTimeout(static_cast<const std::uint8_t*>(input));
 }
 
 // ---- Emulator -------------------------------------------------------------------------------
@@ -191,9 +184,16 @@ std::unique_ptr<platform::DeviceChannel> Emulator::open(const char* path, std::u
     entry.shareMode = shareMode;
     entry.disposition = disposition;
 
+    Refusal refusal = checkOpen(path, access, shareMode, disposition);
+    if (refusal.refused()) {
+        entry.kind = RequestKind::Rejected;
+        entry.rejection = refusal.kind;
+        entry.reason = std::move(refusal.reason);
+        recordRejection(std::move(entry));
+        return nullptr;
+    }
     std::shared_ptr<EmulatedCamera> camera;
-    if (entry.slot >= 0 && (access & protocol::kGenericWrite) && disposition == protocol::kOpenExisting &&
-        takeFault(entry.slot, RequestKind::Open) == Fault::None) {
+    if (takeFault(entry.slot, RequestKind::Open) == Fault::None) {
         std::lock_guard<std::mutex> lock(mutex_);
         camera = cameras_[entry.slot];
     }
@@ -273,6 +273,37 @@ void Emulator::clearLog() {
     std::lock_guard<std::mutex> lock(logMutex_);
     log_.clear();
 }
+
+void Emulator::recordRejection(LogEntry entry) {
+    {
+        std::lock_guard<std::mutex> lock(rejectionMutex_);
+        ++rejectionCount_;
+        if (rejections_.size() < kLogCapacity) rejections_.push_back(entry);
+        report_.update(rejectionCount_, rejections_);
+    }
+    record(std::move(entry));
+}
+
+std::vector<LogEntry> Emulator::rejections() const {
+    std::lock_guard<std::mutex> lock(rejectionMutex_);
+    return {rejections_.begin(), rejections_.end()};
+}
+
+std::size_t Emulator::rejectionCount() const {
+    std::lock_guard<std::mutex> lock(rejectionMutex_);
+    return rejectionCount_;
+}
+
+std::vector<LogEntry> Emulator::takeRejections() {
+    std::lock_guard<std::mutex> lock(rejectionMutex_);
+    std::vector<LogEntry> taken(rejections_.begin(), rejections_.end());
+    rejections_.clear();
+    rejectionCount_ = 0;
+    report_.update(0, rejections_);
+    return taken;
+}
+
+void Emulator::clearRejections() { (void)takeRejections(); }
 
 std::optional<CameraState> Emulator::cameraState(int slot) const {
     std::lock_guard<std::mutex> lock(mutex_);

@@ -2,6 +2,13 @@
 // The emulated camera driver: up to eight emulated cameras behind the device names
 // "\\.\OvixK62DT4-n", reached through the platform's device-file service.
 //
+// The driver is strict: it takes exactly the opens, control codes, pipes, lengths and
+// command packets of the camera's contract (request_rules.h) and refuses anything
+// else as a driver does, the open failing or the request failing with no bytes
+// returned. Each refusal is logged (kind Rejected, with its Rejection and a reason),
+// counted until a test clears it, and reported in a file (rejection_report.h), so a
+// test run can assert that the library never made such a request.
+//
 // It is active when ORVIX_K62DT4_EMULATE is set to a non-empty value (read once, on
 // first use; syntax in emulation_config.h) or when configured through this
 // interface. While it is active every device name goes to it; a malformed variable
@@ -23,6 +30,9 @@
 
 #include "emulator/emulated_camera.h"
 #include "emulator/emulation_config.h"
+#include "emulator/rejection_report.h"
+#include "emulator/request_log.h"
+#include "emulator/request_rules.h"
 #include "platform/device_file.h"
 
 namespace orvix {
@@ -31,32 +41,6 @@ class NoDestructor;
 } // namespace orvix
 
 namespace orvix::emulator {
-
-// What a request was, by the pipe it went to (any request on the command pipe is a
-// command, whatever its control code).
-enum class RequestKind {
-    Open,
-    Close,
-    Command,       // command pipe
-    AnswerRead,    // response pipe
-    FrameTransfer, // frame pipe
-    SetTimeout,    // the set-time-out request
-    Other,         // unknown control code or pipe
-};
-
-struct LogEntry {
-    RequestKind kind = RequestKind::Other;
-    int slot = -1;              // -1 when an open named no slot
-    std::uint32_t code = 0;     // control code
-    std::uint32_t pipe = 0;
-    std::uint32_t length = 0;   // output buffer length asked for
-    std::uint32_t bytesReturned = 0;
-    bool succeeded = false;
-    std::uint32_t byteCount = 0;        // bytes kept below
-    std::array<std::uint8_t, 64> bytes{}; // command packet, answer, or set-time-out input
-    std::string path;                   // opens: the name asked for
-    std::uint32_t access = 0, shareMode = 0, disposition = 0; // opens
-};
 
 class Emulator;
 
@@ -72,6 +56,12 @@ public:
                    std::uint32_t outputLength, std::uint32_t* bytesReturned) override;
 
 private:
+    bool command(LogEntry& entry, std::uint8_t* packet, bool throughReadCode, std::uint32_t* bytes);
+    bool readAnswer(LogEntry& entry, std::uint8_t* out, std::uint32_t length, std::uint32_t* bytes);
+    bool readFrame(LogEntry& entry, std::uint8_t* out, std::uint32_t length, std::uint32_t* bytes);
+    bool setTimeout(LogEntry& entry, const void* input, std::uint32_t length);
+    bool refuse(LogEntry& entry, Refusal refusal);
+
     Emulator& emulator_;
     const int slot_;
     const std::shared_ptr<EmulatedCamera> camera_;
@@ -109,6 +99,14 @@ public:
 
     std::vector<LogEntry> log() const; // oldest first; keeps the last kLogCapacity entries
     void clearLog();
+
+    // Requests refused since the last clearRejections (the first kLogCapacity of them
+    // kept, all counted). Tests that make such requests on purpose take or clear them;
+    // clearing the log leaves them.
+    std::vector<LogEntry> rejections() const;
+    std::size_t rejectionCount() const;
+    std::vector<LogEntry> takeRejections();
+    void clearRejections();
     std::optional<CameraState> cameraState(int slot) const;
     // FPGA register as the host would read it (nothing without a camera).
     std::optional<std::uint16_t> fpgaRegister(int slot, std::uint8_t address) const;
@@ -121,6 +119,8 @@ public:
     // Used by EmulatedFile.
     Fault takeFault(int slot, RequestKind kind);
     void record(LogEntry entry);
+    // Logs, counts and reports a refused request (entry.rejection and reason set).
+    void recordRejection(LogEntry entry);
 
 private:
     friend class orvix::NoDestructor<Emulator>;
@@ -144,9 +144,11 @@ private:
 
     mutable std::mutex logMutex_;
     std::deque<LogEntry> log_;
-};
 
-// Parses a device name "\\.\OvixK62DT4-n"; the slot n, or -1.
-int slotOfDevicePath(const char* path);
+    mutable std::mutex rejectionMutex_;
+    std::deque<LogEntry> rejections_;
+    std::size_t rejectionCount_ = 0;
+    RejectionReport report_;
+};
 
 } // namespace orvix::emulator

@@ -1,6 +1,7 @@
 #pragma once
 // Test set-up for the device tests: emulated cameras configured per test, and
-// helpers to read the emulator's request log.
+// helpers to read the emulator's request log. Every test fails for each request the
+// emulated driver refused during it, unless the test took those refusals itself.
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,11 @@ namespace orvix::test {
 
 class EmulatedCameras : public ::testing::Test {
 public: // helpers also used by free functions of the tests
-    void TearDown() override { emulator().deactivate(); }
+    void TearDown() override {
+        for (const auto& refused : emulator().takeRejections())
+            ADD_FAILURE() << "the emulated driver refused: " << emulator::describeRejection(refused);
+        emulator().deactivate();
+    }
 
     static emulator::Emulator& emulator() { return emulator::Emulator::instance(); }
 

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
 
 #include "device/driver_protocol.h"
+#include "driver_requests.h"
 #include "emulated_cameras.h"
 #include "emulator/scene.h"
 #include "platform/device_file.h"
@@ -14,45 +16,10 @@
 namespace orvix::test {
 namespace {
 
+using emulator::Rejection;
 using emulator::RequestKind;
 using platform::DeviceFile;
-using Packet = std::array<std::uint8_t, 64>;
-
-DeviceFile openSlot(int slot) {
-    const std::string path = "\\\\.\\OvixK62DT4-" + std::to_string(slot);
-    return DeviceFile::open(path.c_str(), protocol::kGenericWrite, protocol::kFileShareWrite, protocol::kOpenExisting);
-}
-
-bool onPipe(DeviceFile& file, std::uint32_t code, std::uint32_t pipe, void* buffer, std::uint32_t length,
-            std::uint32_t* bytes) {
-    std::uint8_t pipeNumber[4] = {static_cast<std::uint8_t>(pipe), 0, 0, 0};
-    return file.ioControl(code, pipeNumber, 4, buffer, length, bytes);
-}
-
-bool send(DeviceFile& file, Packet packet, std::uint32_t code = protocol::kPipeWrite) {
-    std::uint32_t bytes = 0;
-    return onPipe(file, code, protocol::kCommandPipe, packet.data(), 64, &bytes) && bytes == 64;
-}
-
-bool readAnswer(DeviceFile& file, Packet& answer) {
-    std::uint32_t bytes = 0;
-    return onPipe(file, protocol::kPipeRead, protocol::kResponsePipe, answer.data(), 64, &bytes) && bytes == 64;
-}
-
-std::uint16_t readFpga(DeviceFile& file, std::uint8_t address) {
-    Packet answer{};
-    EXPECT_TRUE(send(file, Packet{0x26, address}));
-    EXPECT_TRUE(readAnswer(file, answer));
-    EXPECT_TRUE(readAnswer(file, answer));
-    return static_cast<std::uint16_t>(answer[0] | answer[1] << 8);
-}
-
-void setTimeout(DeviceFile& file, std::uint32_t ms) {
-    std::uint8_t input[44] = {1};
-    std::memcpy(input + 4, &ms, 4);
-    std::uint32_t bytes = 0;
-    ASSERT_TRUE(file.ioControl(protocol::kSetTimeout, input, sizeof(input), nullptr, 0, &bytes));
-}
+using Packet = DriverPacket;
 
 class EmulatorContract : public EmulatedCameras {};
 
@@ -67,6 +34,14 @@ TEST_F(EmulatorContract, OnlyExactNamesOfAttachedCamerasOpen) {
     const char* good = "\\\\.\\OvixK62DT4-2";
     EXPECT_FALSE(DeviceFile::open(good, 0x80000000u, protocol::kFileShareWrite, protocol::kOpenExisting)); // read only
     EXPECT_FALSE(DeviceFile::open(good, protocol::kGenericWrite, protocol::kFileShareWrite, 1));          // create new
+
+    // The malformed names and the other open modes were refused, not just not found.
+    std::vector<Rejection> refused;
+    for (const auto& entry : emulator().takeRejections()) refused.push_back(entry.rejection);
+    const std::vector<Rejection> expected = {Rejection::DeviceName, Rejection::DeviceName, Rejection::DeviceName,
+                                             Rejection::DeviceName, Rejection::DeviceName, Rejection::OpenMode,
+                                             Rejection::OpenMode};
+    EXPECT_EQ(refused, expected);
 
     emulator().deactivate(); // nothing emulated: no device file opens (no driver here either)
     EXPECT_FALSE(openSlot(2));
@@ -90,17 +65,23 @@ TEST_F(EmulatorContract, SeveralHandlesAndUnplugReplug) {
     EXPECT_EQ(readFpga(fresh, 0x40), 0); // power-on state
 }
 
-TEST_F(EmulatorContract, AnyRequestOnTheCommandPipeIsACommandOfSixtyFourBytes) {
+TEST_F(EmulatorContract, CommandsGoThroughTheWriteCodeAndTheFrameRequestAlsoThroughTheReadCode) {
     attach({0});
     DeviceFile file = openSlot(0);
-    EXPECT_TRUE(send(file, Packet{0x25, 0x50, 7, 0}, protocol::kPipeRead));
-    EXPECT_TRUE(send(file, Packet{0x25, 0x52, 8, 0}, protocol::kFrameTransfer));
+    ASSERT_TRUE(setTimeout(file, 100));
+    ASSERT_TRUE(sendFrameLength(file));
+    EXPECT_TRUE(send(file, Packet{0x25, 0x50, 7, 0}));
     EXPECT_EQ(readFpga(file, 0x50), 7);
-    EXPECT_EQ(readFpga(file, 0x52), 8);
-    Packet shortPacket{0x25, 0x54, 9};
+    // The ring thread's form: the frame request as a pipe read on the command pipe.
+    ASSERT_TRUE(send(file, Packet{0x02}, protocol::kPipeRead));
+    std::vector<std::uint8_t> frame(kFrameBytes8);
     std::uint32_t bytes = 0;
-    EXPECT_FALSE(onPipe(file, protocol::kPipeWrite, protocol::kCommandPipe, shortPacket.data(), 32, &bytes));
-    EXPECT_EQ(readFpga(file, 0x54), 0);
+    EXPECT_TRUE(onPipe(file, protocol::kFrameTransfer, protocol::kFramePipe, frame.data(), kFrameBytes8, &bytes));
+    EXPECT_EQ(bytes, kFrameBytes8);
+    const auto commands = entries(RequestKind::Command);
+    ASSERT_EQ(commands.size(), 4u);
+    EXPECT_EQ(commands[3].code, protocol::kPipeRead);
+    EXPECT_EQ(commands[3].bytes[0], 0x02);
 }
 
 TEST_F(EmulatorContract, AnswersComeBehindTheStaleOneAndAnEmptyPipeFails) {
@@ -163,28 +144,21 @@ TEST_F(EmulatorContract, SerialRomSurvivesUnpluggingButNotReconfiguring) {
 TEST_F(EmulatorContract, FrameReadsNeedARequestAndTheFrameLength) {
     attach({0});
     DeviceFile file = openSlot(0);
-    setTimeout(file, 50);
-    const std::uint32_t frameBytes = 1898496;
-    std::vector<std::uint8_t> frame(frameBytes * 2 + 16);
+    ASSERT_TRUE(setTimeout(file, 50));
+    EXPECT_EQ(state(0).frameLengthSamples, 0u); // none until 0x09 sets it
+    ASSERT_TRUE(sendFrameLength(file));
+    EXPECT_EQ(state(0).frameLengthSamples, 1898496u);
+    std::vector<std::uint8_t> frame(kFrameBytes10);
     std::uint32_t bytes = 0;
-    EXPECT_FALSE(onPipe(file, protocol::kFrameTransfer, protocol::kFramePipe, frame.data(), frameBytes, &bytes))
+    EXPECT_FALSE(onPipe(file, protocol::kFrameTransfer, protocol::kFramePipe, frame.data(), kFrameBytes8, &bytes))
         << "no frame without a frame request: fails at the time-out";
+    EXPECT_TRUE(takeFrame(file, frame, kFrameBytes8));
 
-    ASSERT_TRUE(send(file, Packet{0x02}));
-    EXPECT_FALSE(onPipe(file, protocol::kFrameTransfer, protocol::kFramePipe, frame.data(), frameBytes - 1, &bytes));
-
-    ASSERT_TRUE(send(file, Packet{0x02}));
-    ASSERT_TRUE(onPipe(file, protocol::kFrameTransfer, protocol::kFramePipe, frame.data(), frameBytes + 16, &bytes));
-    EXPECT_EQ(bytes, frameBytes); // a longer buffer gets the frame's length
-
-    // 10-bit samples with a frame length of 1024: exactly 2048 bytes, active samples only
-    // from line 14 on, so a frame this short is all blanking.
+    // 10-bit samples: the same frame length in words.
     ASSERT_TRUE(send(file, Packet{0x0A, 1}));
-    ASSERT_TRUE(send(file, Packet{0x09, 0x00, 0x04, 0x00, 0x00}));
-    ASSERT_TRUE(send(file, Packet{0x02}));
-    ASSERT_TRUE(onPipe(file, protocol::kFrameTransfer, protocol::kFramePipe, frame.data(), 4096, &bytes));
-    EXPECT_EQ(bytes, 2048u);
-    EXPECT_EQ(state(0).framesDelivered, 3u); // the one that overran the buffer was sent too
+    EXPECT_TRUE(takeFrame(file, frame, kFrameBytes10));
+    EXPECT_EQ(state(0).framesDelivered, 2u);
+    EXPECT_EQ(emulator().rejectionCount(), 0u);
 }
 
 TEST_F(EmulatorContract, TriggerModeReleasesOneFramePerTrigger) {
@@ -197,20 +171,55 @@ TEST_F(EmulatorContract, TriggerModeReleasesOneFramePerTrigger) {
         EXPECT_TRUE(send(file, Packet{0x02}));
         return onPipe(file, protocol::kFrameTransfer, protocol::kFramePipe, frame.data(), 1898496, &bytes);
     };
-    ASSERT_TRUE(send(file, Packet{0x28, 1}));
+    ASSERT_TRUE(sendFrameLength(file));
+    ASSERT_TRUE(switchTrigger(file, true));
+    EXPECT_TRUE(state(0).triggerMode);
     EXPECT_FALSE(request()); // no trigger: time-out
     ASSERT_TRUE(emulator().fireTrigger(0));
     ASSERT_TRUE(emulator().fireTrigger(0)); // the camera holds one released frame, not two
     EXPECT_TRUE(request());
     EXPECT_FALSE(request());
-    ASSERT_TRUE(send(file, Packet{0x28, 0}));
+    ASSERT_TRUE(switchTrigger(file, false));
     EXPECT_TRUE(request());
+}
+
+TEST_F(EmulatorContract, TriggerModeNeedsTheCommandAndBothRegisters) {
+    attach({0});
+    DeviceFile file = openSlot(0);
+    ASSERT_TRUE(setTimeout(file, 50));
+    ASSERT_TRUE(sendFrameLength(file));
+    std::vector<std::uint8_t> frame;
+    const auto freeRunning = [&] { return takeFrame(file, frame, kFrameBytes8); }; // no trigger fired
+
+    ASSERT_TRUE(send(file, Packet{0x28, 1}));
+    EXPECT_TRUE(state(0).triggerCommand);
+    EXPECT_FALSE(state(0).triggerMode) << "registers 32 and 33 still read out freely";
+    EXPECT_TRUE(freeRunning());
+    ASSERT_TRUE(send(file, sensorWrite(16, (0x00u << 10) + 32))); // register 32 without bit 0x10
+    EXPECT_TRUE(freeRunning());
+    ASSERT_TRUE(send(file, sensorWrite(16, (0x2Eu << 10) + 33))); // register 33 low bits 0xE
+    EXPECT_TRUE(state(0).triggerMode);
+    EXPECT_FALSE(freeRunning());
+
+    // Either half undone ends trigger mode.
+    ASSERT_TRUE(send(file, sensorWrite(16, (0x10u << 10) + 32)));
+    EXPECT_TRUE(freeRunning());
+    ASSERT_TRUE(send(file, sensorWrite(16, (0x00u << 10) + 32)));
+    EXPECT_FALSE(freeRunning());
+    ASSERT_TRUE(send(file, Packet{0x28, 0}));
+    EXPECT_FALSE(state(0).triggerMode);
+    EXPECT_TRUE(freeRunning());
+    // A trigger fired outside trigger mode is not kept for later.
+    ASSERT_TRUE(emulator().fireTrigger(0));
+    ASSERT_TRUE(send(file, Packet{0x28, 1}));
+    EXPECT_FALSE(freeRunning());
 }
 
 TEST_F(EmulatorContract, PeriodicTriggerReleasesFrames) {
     attach({0}, 0, 20);
     DeviceFile file = openSlot(0);
-    ASSERT_TRUE(send(file, Packet{0x28, 1}));
+    ASSERT_TRUE(sendFrameLength(file));
+    ASSERT_TRUE(switchTrigger(file, true));
     std::vector<std::uint8_t> frame(1898496);
     std::uint32_t bytes = 0;
     for (int i = 0; i < 3; ++i) {
@@ -239,6 +248,7 @@ TEST_F(EmulatorContract, InjectedFaultsAndTheLog) {
     ASSERT_TRUE(readAnswer(file, answer));
     EXPECT_EQ(answer[0] | answer[1] << 8, 1280);
 
+    ASSERT_TRUE(sendFrameLength(file));
     emulator().shortenNext(0, RequestKind::FrameTransfer, 1);
     ASSERT_TRUE(send(file, Packet{0x02}));
     std::vector<std::uint8_t> frame(1898496);
@@ -265,6 +275,7 @@ TEST_F(EmulatorContract, FramesShowTheSceneAtTheExposureAndTheMovingMarker) {
     DeviceFile file = openSlot(0);
     std::vector<std::uint8_t> first(1898496), second(1898496);
     std::uint32_t bytes = 0;
+    ASSERT_TRUE(sendFrameLength(file));
     ASSERT_TRUE(send(file, Packet{0x04, 1, 0, 128})); // exposure 128
     for (auto* frame : {&first, &second}) {
         ASSERT_TRUE(send(file, Packet{0x02}));
@@ -278,7 +289,6 @@ TEST_F(EmulatorContract, FramesShowTheSceneAtTheExposureAndTheMovingMarker) {
             EXPECT_EQ(at(first, x, y),
                       emulator::sampleLevel(emulator::sceneReflectance(emulator::Scene::Chart, x, y), 128, 512) >> 2)
                 << x << "," << y;
-    EXPECT_EQ(first[0], 0); // blanking
     // The marker moved by 16 columns from frame 0 to frame 1.
     const std::uint8_t marker = static_cast<std::uint8_t>(emulator::sampleLevel(255, 128, 512) >> 2);
     EXPECT_EQ(at(first, 0, 970), marker);
@@ -286,6 +296,52 @@ TEST_F(EmulatorContract, FramesShowTheSceneAtTheExposureAndTheMovingMarker) {
     EXPECT_EQ(at(second, 16, 970), marker);
     EXPECT_EQ(at(second, 47, 970), marker);
     EXPECT_NE(at(second, 48, 970), marker);
+}
+
+// Where a raw sample lies: in the active area (the scene), or outside it.
+bool isActiveSample(std::size_t index) {
+    if (index >= std::size_t(1791) * 1060) return false; // padding up to the frame length
+    const std::size_t line = index / 1791, sample = index % 1791;
+    return line >= 14 && line < 14 + 1024 && sample >= 424 && sample < 424 + 1360;
+}
+
+TEST_F(EmulatorContract, FramesCarryLevelsOutsideTheActiveAreaAndNoiseInUnusedBits) {
+    attach({0});
+    DeviceFile file = openSlot(0);
+    ASSERT_TRUE(sendFrameLength(file));
+    std::vector<std::uint8_t> frame8, frame10;
+    ASSERT_TRUE(takeFrame(file, frame8, kFrameBytes8));
+    ASSERT_TRUE(send(file, Packet{0x0A, 1}));
+    ASSERT_TRUE(takeFrame(file, frame10, kFrameBytes10));
+
+    std::size_t outside = 0, darkOutside8 = 0, outOfRange10 = 0, noisy = 0, wrongInside = 0;
+    std::vector<bool> seen(1024, false);
+    for (std::size_t i = 0; i < kFrameBytes8; ++i) {
+        const unsigned high = frame10[2 * i + 1];
+        const unsigned level = unsigned(frame10[2 * i]) << 2 | (high & 3);
+        if ((high & 0xFC) != 0) ++noisy;
+        if (isActiveSample(i)) {
+            const int x = int(i % 1791) - 424, y = int(i / 1791) - 14;
+            // The frames are the second and third: the marker's lines differ from frame to frame.
+            if (!emulator::inMarkerLines(y) &&
+                level != emulator::sampleLevel(emulator::sceneReflectance(emulator::Scene::Chart, x, y), 64, 512))
+                ++wrongInside;
+            continue;
+        }
+        ++outside;
+        if (frame8[i] < 64) ++darkOutside8;
+        if (level < 256) ++outOfRange10;
+        seen[level] = true;
+    }
+    EXPECT_EQ(outside, std::size_t(kFrameBytes8) - 1360u * 1024u);
+    EXPECT_EQ(darkOutside8, 0u) << "every sample outside the active area reads 256..1023";
+    EXPECT_EQ(outOfRange10, 0u);
+    EXPECT_GT(std::count(seen.begin(), seen.end(), true), 700) << "levels vary from sample to sample";
+    EXPECT_GT(noisy, std::size_t(kFrameBytes8) * 9 / 10) << "bits 2..7 of the high bytes carry noise";
+    EXPECT_EQ(wrongInside, 0u) << "the ten data bits hold the scene";
+    // The 8-bit frame holds the upper eight bits of the same levels outside too.
+    EXPECT_EQ(frame8[0], frame10[0]);
+    EXPECT_EQ(frame8[kFrameBytes8 - 1], frame10[2 * (kFrameBytes8 - 1)]);
 }
 
 } // namespace

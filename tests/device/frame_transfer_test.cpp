@@ -121,8 +121,14 @@ TEST_F(FrameTransfer, BufferSetUpResults) {
     EXPECT_TRUE(emulator().log().empty());
     EXPECT_EQ(link->setupFrameBuffers(100, 0, 10, 100, 0, 10, 2), 0);
     EXPECT_EQ(link->frameSamples(), 10240u);
-    ASSERT_EQ(packets().size(), 1u);
-    EXPECT_EQ(packets()[0], packet({0x09, 0x00, 0x28, 0x00, 0x00}));
+    // The link sends the frame length of any geometry it is given; the camera takes
+    // only its raw frame's.
+    EXPECT_TRUE(packets().empty());
+    const auto refused = emulator().takeRejections();
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].rejection, emulator::Rejection::FrameLength);
+    EXPECT_EQ(std::vector<std::uint8_t>(refused[0].bytes.begin(), refused[0].bytes.end()),
+              packet({0x09, 0x00, 0x28, 0x00, 0x00}));
 }
 
 TEST_F(FrameTransfer, OneShotDeliversTheFullWindow) {
@@ -225,6 +231,33 @@ TEST_F(FrameTransfer, TenBitRingWindow) {
     EXPECT_EQ(link->stopContinuousTransfer(), 0);
     EXPECT_EQ(mismatches(dst, 64, 900, 640, 120, 0, true), 0);
     EXPECT_TRUE(guardIntact(dst));
+}
+
+TEST_F(FrameTransfer, SelectingTheDeviceOrSampleWidthWhileFramesComeInSendsNothing) {
+    // Selection would send 8-bit mode and the full-frame defaults, and a change of
+    // sample width the other width: the running 10-bit ring's next transfer would no
+    // longer be the frame's length, nor its copy fit the destination.
+    link->setTenBitMode(1);
+    ASSERT_EQ(link->setCaptureWindow(0, 0, 640, 480, 0), 0);
+    ASSERT_EQ(link->startContinuousTransfer(), 0);
+    ASSERT_EQ(pollUntil(kPollNewFrame), kPollNewFrame);
+    emulator().clearLog();
+    EXPECT_EQ(link->selectDevice(0), kLinkBusy);
+    EXPECT_EQ(link->setTenBitMode(0), 0);
+    EXPECT_EQ(link->tenBitMode(), 1);
+    EXPECT_EQ(link->windowCopy().width, 640);
+    auto dst = destination();
+    for (int frame = 0; frame < 2; ++frame) {
+        int result = kPollNoFrame;
+        for (int i = 0; i < 20000 && result == kPollNoFrame; ++i, platform::sleepMs(1)) result = link->pollFrame();
+        ASSERT_EQ(result, kPollNewFrame);
+        ASSERT_EQ(link->convertRingFrame(dst.data(), 0, 0, 1), 0);
+    }
+    EXPECT_EQ(link->stopContinuousTransfer(), 0);
+    EXPECT_EQ(mismatches(dst, 0, 0, 640, 480, 0, true), 0);
+    for (const auto& sent : packets()) EXPECT_EQ(sent[0], 0x02) << "only frame requests";
+    EXPECT_EQ(link->selectDevice(0), kLinkOk); // stopped: selection works again
+    EXPECT_EQ(link->tenBitMode(), 0);
 }
 
 TEST(PollFrameIndices, NewestCompletedSlot) {

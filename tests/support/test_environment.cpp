@@ -2,9 +2,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
+
+#include "emulator/emulation_config.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -51,6 +56,46 @@ std::string settingsFilePath() {
     const char* path = std::getenv("ORVIX_REGISTRY_FILE");
     return path ? path : "";
 #endif
+}
+
+namespace {
+
+std::string& rejectionFolder() {
+    static std::string folder;
+    return folder;
+}
+
+} // namespace
+
+void watchEmulatorRejections() {
+    std::string& folder = rejectionFolder();
+    folder = temporaryPath("orvix-rejections");
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    setEnvironment(emulator::kRejectionReportVariable, folder);
+}
+
+std::string unexpectedRejections() {
+    const std::string& folder = rejectionFolder();
+    if (folder.empty()) return {};
+    std::string reports;
+    std::error_code error;
+    for (const auto& item : std::filesystem::directory_iterator(folder, error)) {
+        std::ifstream in(item.path(), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        reports += text.str();
+    }
+    return reports;
+}
+
+bool finishRejectionWatch() {
+    const std::string reports = unexpectedRejections();
+    if (!reports.empty())
+        std::fprintf(stderr, "\nThe emulated driver refused requests that no test expected:\n%s", reports.c_str());
+    std::error_code ignored;
+    if (!rejectionFolder().empty()) std::filesystem::remove_all(rejectionFolder(), ignored);
+    return reports.empty();
 }
 
 void resetSettings() {

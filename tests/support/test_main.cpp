@@ -6,6 +6,9 @@
 
 int main(int argc, char** argv) {
     orvix::test::isolateSettings();
+    orvix::test::watchEmulatorRejections();
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // A request the emulated driver refused and no test expected fails the program.
+    return orvix::test::finishRejectionWatch() ? result : 1;
 }
