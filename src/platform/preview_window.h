@@ -8,15 +8,20 @@
 // the creating thread and painted from any thread through the kept DC.
 //
 // Linux: X11 through the library's shared connection (Xlib locks it internally, so
-// the window may be made on one thread and painted on another). A "class" is a name
+// the window may be made on one thread and painted on another); a window of the
+// application that goes away at any time (the parent, say) fails the library's
+// requests without reaching the application's X error handler. A "class" is a name
 // the library keeps registered in-process and writes as the window's WM_CLASS; the
 // window has the same titles (WM_NAME and _NET_WM_NAME) and geometry as on Windows,
 // without frame decorations of its own. Visible means mapped and viewable; the client
 // size is the window's size. Painted frames are kept in a server-side pixmap that is
 // also the window's background, so an exposed or uncovered window shows the last
-// frame again without any event handling by the library. Painting converts 8-bit
-// (through the colour table) and 24-bit BGR pixels to the window's TrueColor visual;
-// other visual classes are not painted. Without a display every creation fails.
+// frame again without any event handling by the library. A window larger than the
+// screen keeps no such pixmap: only the part over the screen is painted, and an
+// exposed part shows black until the next frame. Painting converts 8-bit (through
+// the colour table) and 24-bit BGR pixels to the window's TrueColor visual, through
+// shared memory when the server offers it; other visual classes are not painted.
+// Without a display every creation fails.
 
 #include <cstdint>
 #include <memory>
@@ -42,6 +47,24 @@ struct WindowBox {
     std::int32_t height = 0;
 };
 
+// The X11 protocol carries window positions as signed and sizes as unsigned 16-bit
+// values, and the server refuses empty windows; larger values would be cut to 16
+// bits on the way. Linux preview windows therefore take positions clamped to
+// -32768..32767 and sizes to 1..32767. Windows takes any int and makes a negative
+// size 0, so there the box goes to CreateWindowExA as the application gave it.
+inline constexpr std::int32_t kMinX11WindowPosition = -32768;
+inline constexpr std::int32_t kMaxX11WindowPosition = 32767;
+inline constexpr std::int32_t kMaxX11WindowSide = 32767;
+
+inline WindowBox clampedToX11(const WindowBox& box) {
+    const auto clamp = [](std::int32_t v, std::int32_t low, std::int32_t high) {
+        return v < low ? low : v > high ? high : v;
+    };
+    return {clamp(box.x, kMinX11WindowPosition, kMaxX11WindowPosition),
+            clamp(box.y, kMinX11WindowPosition, kMaxX11WindowPosition), clamp(box.width, 1, kMaxX11WindowSide),
+            clamp(box.height, 1, kMaxX11WindowSide)};
+}
+
 // ---- window classes -----------------------------------------------------------------
 // Registers a preview window class of that name: no class style, the default window
 // procedure, the application's module, the arrow cursor, a black background. False
@@ -53,7 +76,8 @@ bool isPreviewClassRegistered(const char* name);
 
 // ---- windows --------------------------------------------------------------------------
 // A child window titled "ActiveMovie Window" at `box` (parent coordinates), child id
-// 6540. 0 when the parent does not exist or creation fails.
+// 6540. 0 when the parent does not exist or creation fails. Linux: the box clamped
+// to what X11 carries (clampedToX11).
 WindowHandle createChildPreviewWindow(const char* className, WindowHandle parent, const WindowBox& box);
 // The outer box of a top-level preview window whose client area is clientWidth ×
 // clientHeight, centred on the screen. False when it cannot be computed.

@@ -36,7 +36,10 @@ public:
 
     Display* display() const { return display_; }
     void sync() {
-        XSync(platform::x11::sharedDisplay(), False);
+        {
+            platform::x11::RequestScope scope;
+            XSync(scope.display(), False);
+        }
         XSync(display_, False);
     }
 

@@ -56,12 +56,15 @@ void WindowProbe::destroyWindow(platform::WindowHandle window) {
 bool WindowProbe::exists(platform::WindowHandle window) {
     settle();
     XWindowAttributes attributes;
-    // The library's handler swallows only its own connection's errors; ask there.
-    return XGetWindowAttributes(platform::x11::sharedDisplay(), toWindow(window), &attributes) != 0;
+    // Asked on the library's connection, inside its error scope: a missing window
+    // fails the request quietly there.
+    platform::x11::RequestScope scope;
+    return scope && XGetWindowAttributes(scope.display(), toWindow(window), &attributes) != 0;
 }
 
 void WindowProbe::settle() {
-    if (Display* library = platform::x11::sharedDisplay()) XSync(library, False);
+    platform::x11::RequestScope scope;
+    if (Display* library = scope.display()) XSync(library, False);
     XSync(impl_->display, False);
 }
 
