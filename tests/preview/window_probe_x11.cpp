@@ -106,4 +106,27 @@ void WindowProbe::resize(platform::WindowHandle window, int width, int height) {
     settle();
 }
 
+platform::WindowHandle WindowProbe::firstChild(platform::WindowHandle parent) {
+    settle();
+    Window root = 0, parentOfParent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    platform::WindowHandle first = 0;
+    if (XQueryTree(impl_->display, toWindow(parent), &root, &parentOfParent, &children, &count) && count > 0)
+        first = children[0];
+    if (children) XFree(children);
+    return first;
+}
+
+bool WindowProbe::geometry(platform::WindowHandle window, int& x, int& y, int& width, int& height) {
+    settle();
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(impl_->display, toWindow(window), &attributes)) return false;
+    x = attributes.x;
+    y = attributes.y;
+    width = attributes.width;
+    height = attributes.height;
+    return true;
+}
+
 } // namespace orvix::test
