@@ -263,32 +263,45 @@ struct WindowDC::Impl {
     bool paintable = false; // the visual is one we convert to
     x11::PixelRows rows;
 
-    // The last frame, on the server, also the window's background.
-    Pixmap frame = 0;
-    int frameWidth = 0;
-    int frameHeight = 0;
+    // The window's background: the last frame, on the server (0: black).
+    Pixmap background = 0;
+    // A pixmap of our own that holds the last frame, when the staging image cannot
+    // be a pixmap itself.
+    Pixmap ownFrame = 0;
+    int ownFrameWidth = 0;
+    int ownFrameHeight = 0;
 
     // Where frames are converted before they go to the server.
     std::unique_ptr<x11::FrameImage> staging;
 
     ~Impl() {
         x11::RequestScope scope;
+        setBackground(0);
+        dropOwnFrame();
         staging.reset();
-        dropFrame();
         if (gc) XFreeGC(display, gc);
     }
 
-    void dropFrame() {
-        if (!frame) return;
-        XSetWindowBackground(display, window, BlackPixel(display, DefaultScreen(display)));
-        XFreePixmap(display, frame);
-        frame = 0;
+    void setBackground(Pixmap pixmap) {
+        if (pixmap == background) return;
+        if (pixmap)
+            XSetWindowBackgroundPixmap(display, window, pixmap);
+        else
+            XSetWindowBackground(display, window, BlackPixel(display, DefaultScreen(display)));
+        background = pixmap;
     }
 
-    // The background pixmap of the image's size; false when the server cannot make it.
-    bool keepFrame(int width, int height) {
-        if (frame && frameWidth == width && frameHeight == height) return true;
-        dropFrame();
+    void dropOwnFrame() {
+        if (!ownFrame) return;
+        if (background == ownFrame) setBackground(0);
+        XFreePixmap(display, ownFrame);
+        ownFrame = 0;
+    }
+
+    // A pixmap of our own of the image's size; false when the server cannot make it.
+    bool keepOwnFrame(int width, int height) {
+        if (ownFrame && ownFrameWidth == width && ownFrameHeight == height) return true;
+        dropOwnFrame();
         x11::RequestScope made;
         const Pixmap pixmap = XCreatePixmap(display, window, static_cast<unsigned>(width),
                                             static_cast<unsigned>(height), static_cast<unsigned>(depth));
@@ -296,10 +309,9 @@ struct WindowDC::Impl {
             XFreePixmap(display, pixmap);
             return false;
         }
-        frame = pixmap;
-        frameWidth = width;
-        frameHeight = height;
-        XSetWindowBackgroundPixmap(display, window, frame);
+        ownFrame = pixmap;
+        ownFrameWidth = width;
+        ownFrameHeight = height;
         return true;
     }
 
@@ -317,6 +329,22 @@ struct WindowDC::Impl {
         return {left, top, right - left, bottom - top};
     }
 
+    // Converts rows [top, top + count) of the area into rows 0.. of the staging image.
+    template <typename RowOf>
+    void convertRows(const DibView& view, const Area& area, int top, int count, RowOf rowOf) {
+        XImage& image = staging->image();
+        const int bitCount = view.header->bitCount;
+        const std::size_t firstByte = static_cast<std::size_t>(area.x) * static_cast<std::size_t>(bitCount / 8);
+        for (int j = 0; j < count; ++j) {
+            const std::uint8_t* source =
+                view.bits + static_cast<std::size_t>(rowOf(area.y + top + j)) * view.stride + firstByte;
+            if (bitCount == 8)
+                rows.row8(image, j, source, area.width);
+            else
+                rows.row24(image, j, source, area.width);
+        }
+    }
+
     // Paints width x height pixels; window row y shows memory row rowOf(y).
     template <typename RowOf>
     void paint(const DibView& view, std::int32_t width, std::int32_t height, RowOf rowOf) {
@@ -331,36 +359,41 @@ struct WindowDC::Impl {
         x11::RequestScope scope;
         const Area area = visibleArea(width, height);
         if (area.isEmpty()) return;
-        // A window that fits the screen keeps the frame as its background; a larger
-        // one is painted directly, only where it can be seen.
-        const bool whole = area.width == width && area.height == height;
-        Drawable target = window;
-        if (whole && keepFrame(width, height))
-            target = frame;
-        else
-            dropFrame();
-
         if (bitCount == 8) rows.setColors(*view.colors);
-        const int bytesPerPixel = bitCount / 8;
+        if (!staging) staging = std::make_unique<x11::FrameImage>(display);
+
+        // A window that fits the screen keeps the frame as its background: at best
+        // written straight into a pixmap the server shares with us.
+        const bool whole = area.width == width && area.height == height;
+        if (whole && staging->preparePixmap(visual, depth, width, height, window)) {
+            dropOwnFrame();
+            convertRows(view, area, 0, height, rowOf);
+            setBackground(staging->pixmap());
+            XClearWindow(display, window);
+            staging->serverReads();
+            return;
+        }
+        // Otherwise converted in bands and uploaded: into a pixmap of our own, or, for
+        // a window larger than the screen, straight into the part that can be seen.
+        Drawable target = window;
+        if (whole && keepOwnFrame(width, height))
+            target = ownFrame;
+        else
+            dropOwnFrame();
         const int bandRows =
             static_cast<int>(std::clamp<std::int64_t>(x11::kMaxFrameImagePixels / area.width, 1, area.height));
-        if (!staging) staging = std::make_unique<x11::FrameImage>(display);
         for (int top = 0; top < area.height; top += bandRows) {
             if (!staging->prepare(visual, depth, area.width, bandRows)) return;
-            XImage& image = staging->image();
             const int count = std::min(bandRows, area.height - top);
-            for (int j = 0; j < count; ++j) {
-                const std::uint8_t* source = view.bits +
-                                             static_cast<std::size_t>(rowOf(area.y + top + j)) * view.stride +
-                                             static_cast<std::size_t>(area.x) * bytesPerPixel;
-                if (bitCount == 8)
-                    rows.row8(image, j, source, area.width);
-                else
-                    rows.row24(image, j, source, area.width);
-            }
+            convertRows(view, area, top, count, rowOf);
             staging->upload(target, gc, area.x, area.y + top, count);
         }
-        if (target == frame) XClearWindow(display, window); // shows the new background, the frame
+        if (target == ownFrame) {
+            setBackground(ownFrame);
+            XClearWindow(display, window); // shows the new background, the frame
+        } else {
+            setBackground(0);
+        }
     }
 };
 

@@ -29,6 +29,10 @@ FrameImage::~FrameImage() {
 
 void FrameImage::release() {
     if (!image_) return;
+    if (pixmap_) {
+        XFreePixmap(display_, pixmap_); // a window keeps a background it still uses
+        pixmap_ = 0;
+    }
     if (shared_) {
         // The segment was marked for removal when it was attached: it goes once the
         // server has let go of it as well.
@@ -42,6 +46,35 @@ void FrameImage::release() {
     shared_ = false;
     uploadPending_ = false;
     std::vector<char>().swap(memory_);
+}
+
+bool FrameImage::serverSharesPixmaps() {
+    if (pixmapsRefused_ || sharingRefused_) return false;
+    int major = 0, minor = 0;
+    Bool pixmaps = False;
+    if (!XShmQueryVersion(display_, &major, &minor, &pixmaps) || !pixmaps || XShmPixmapFormat(display_) != ZPixmap) {
+        pixmapsRefused_ = true;
+        return false;
+    }
+    return true;
+}
+
+bool FrameImage::preparePixmap(Visual* visual, int depth, int width, int height, Drawable drawable) {
+    if (!serverSharesPixmaps()) return false;
+    if (image_ && !pixmap_ && image_->width == width && image_->height == height) release();
+    if (!prepare(visual, depth, width, height)) return false;
+    if (pixmap_) return true;
+    if (!shared_) return false;
+    RequestScope made;
+    const Pixmap pixmap = XShmCreatePixmap(display_, drawable, image_->data, &segment_, static_cast<unsigned>(width),
+                                           static_cast<unsigned>(height), static_cast<unsigned>(depth));
+    if (!made.succeeded()) {
+        pixmapsRefused_ = true;
+        XFreePixmap(display_, pixmap);
+        return false;
+    }
+    pixmap_ = pixmap;
+    return true;
 }
 
 bool FrameImage::prepare(Visual* visual, int depth, int width, int height) {
