@@ -223,15 +223,35 @@ void copyBgrRows(const KernelPass& pass, RowOrder order) {
 
 // ---- stretching ---------------------------------------------------------------------
 
+// The size of a stretch's destination and its two single-precision ratios.
+struct StretchPlan {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    float xRatio = 0.0f;
+    float yRatio = 0.0f;
+};
+
+// False when there is nothing to stretch.
+bool planStretch(const KernelRect& to, const KernelRect& from, std::int32_t srcWidth, std::int32_t srcHeight,
+                 StretchPlan& plan) {
+    plan.width = to.width();
+    plan.height = to.height();
+    if (plan.width <= 0 || plan.height <= 0 || srcWidth <= 0 || srcHeight <= 0) return false;
+    plan.xRatio = stretchRatio(from.width(), plan.width);
+    plan.yRatio = stretchRatio(from.height(), plan.height);
+    return true;
+}
+
 template <int PixelBytes>
 void stretchFlipPlain(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect& to, const KernelRect& from,
-                 std::int32_t srcWidth, std::int32_t srcHeight, std::uint16_t dstBytesPerPixel,
-                 std::uint16_t srcBytesPerPixel, std::uint32_t dstStride, std::uint32_t srcStride) {
-    const std::int32_t width = to.width();
-    const std::int32_t height = to.height();
-    if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
-    const float xRatio = stretchRatio(from.width(), width);
-    const float yRatio = stretchRatio(from.height(), height);
+                      std::int32_t srcWidth, std::int32_t srcHeight, std::uint16_t dstBytesPerPixel,
+                      std::uint16_t srcBytesPerPixel, std::uint32_t dstStride, std::uint32_t srcStride) {
+    StretchPlan plan;
+    if (!planStretch(to, from, srcWidth, srcHeight, plan)) return;
+    const std::int32_t width = plan.width;
+    const std::int32_t height = plan.height;
+    const float xRatio = plan.xRatio;
+    const float yRatio = plan.yRatio;
     // The products are formed in double, where they are exact for any image size,
     // so each truncation sees i × ratio itself.
     for (std::int32_t i = 0; i < height; ++i) {
@@ -266,11 +286,12 @@ template <int PixelBytes>
 void stretchFlipFast(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect& to, const KernelRect& from,
                      std::int32_t srcWidth, std::int32_t srcHeight, std::uint16_t dstBytesPerPixel,
                      std::uint16_t srcBytesPerPixel, std::uint32_t dstStride, std::uint32_t srcStride) {
-    const std::int32_t width = to.width();
-    const std::int32_t height = to.height();
-    if (width <= 0 || height <= 0 || srcWidth <= 0 || srcHeight <= 0) return;
-    const float xRatio = stretchRatio(from.width(), width);
-    const float yRatio = stretchRatio(from.height(), height);
+    StretchPlan plan;
+    if (!planStretch(to, from, srcWidth, srcHeight, plan)) return;
+    const std::int32_t width = plan.width;
+    const std::int32_t height = plan.height;
+    const float xRatio = plan.xRatio;
+    const float yRatio = plan.yRatio;
     const bool packed = dstBytesPerPixel == PixelBytes && srcBytesPerPixel == PixelBytes;
     const std::size_t rowBytes = static_cast<std::size_t>(width) * PixelBytes;
 

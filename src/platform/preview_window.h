@@ -47,22 +47,47 @@ struct WindowBox {
     std::int32_t height = 0;
 };
 
-// The X11 protocol carries window positions as signed and sizes as unsigned 16-bit
-// values, and the server refuses empty windows; larger values would be cut to 16
-// bits on the way. Linux preview windows therefore take positions clamped to
-// -32768..32767 and sizes to 1..32767. Windows takes any int and makes a negative
-// size 0, so there the box goes to CreateWindowExA as the application gave it.
+// The window systems' limits, applied to every preview window's box.
+//
+// X11 carries window positions as signed and sizes as unsigned 16-bit values, and
+// the server refuses empty windows; larger values would be cut to 16 bits on the
+// way. Linux preview windows therefore take positions clamped to -32768..32767 and
+// sizes to 1..32767.
+//
+// Windows takes int positions and sizes, but reads an x of CW_USEDEFAULT (INT_MIN)
+// as "place it yourself", a negative size as 0, keeps windows as rectangles in
+// 32-bit screen coordinates (which the parent's own position is added to), and
+// draws within the 27-bit coordinate space of its graphics layer. There positions
+// and edges are kept within +-(2^27 - 1): a size is cut where its far edge would
+// pass that.
 inline constexpr std::int32_t kMinX11WindowPosition = -32768;
 inline constexpr std::int32_t kMaxX11WindowPosition = 32767;
 inline constexpr std::int32_t kMaxX11WindowSide = 32767;
+inline constexpr std::int32_t kWin32CoordinateLimit = (1 << 27) - 1;
+
+namespace detail {
+inline std::int32_t clamped(std::int32_t v, std::int32_t low, std::int32_t high) {
+    return v < low ? low : v > high ? high : v;
+}
+// The largest size from `position` whose far edge stays within `limit`.
+inline std::int32_t sideWithin(std::int32_t position, std::int32_t side, std::int32_t limit) {
+    return clamped(side, 0, limit - position);
+}
+} // namespace detail
 
 inline WindowBox clampedToX11(const WindowBox& box) {
-    const auto clamp = [](std::int32_t v, std::int32_t low, std::int32_t high) {
-        return v < low ? low : v > high ? high : v;
-    };
-    return {clamp(box.x, kMinX11WindowPosition, kMaxX11WindowPosition),
-            clamp(box.y, kMinX11WindowPosition, kMaxX11WindowPosition), clamp(box.width, 1, kMaxX11WindowSide),
-            clamp(box.height, 1, kMaxX11WindowSide)};
+    using detail::clamped;
+    return {clamped(box.x, kMinX11WindowPosition, kMaxX11WindowPosition),
+            clamped(box.y, kMinX11WindowPosition, kMaxX11WindowPosition), clamped(box.width, 1, kMaxX11WindowSide),
+            clamped(box.height, 1, kMaxX11WindowSide)};
+}
+
+inline WindowBox clampedToWin32(const WindowBox& box) {
+    using detail::clamped;
+    const std::int32_t x = clamped(box.x, -kWin32CoordinateLimit, kWin32CoordinateLimit);
+    const std::int32_t y = clamped(box.y, -kWin32CoordinateLimit, kWin32CoordinateLimit);
+    return {x, y, detail::sideWithin(x, box.width, kWin32CoordinateLimit),
+            detail::sideWithin(y, box.height, kWin32CoordinateLimit)};
 }
 
 // ---- window classes -----------------------------------------------------------------
@@ -76,8 +101,8 @@ bool isPreviewClassRegistered(const char* name);
 
 // ---- windows --------------------------------------------------------------------------
 // A child window titled "ActiveMovie Window" at `box` (parent coordinates), child id
-// 6540. 0 when the parent does not exist or creation fails. Linux: the box clamped
-// to what X11 carries (clampedToX11).
+// 6540. 0 when the parent does not exist or creation fails. The box is clamped to
+// what the window system takes (clampedToX11, clampedToWin32).
 WindowHandle createChildPreviewWindow(const char* className, WindowHandle parent, const WindowBox& box);
 // The outer box of a top-level preview window whose client area is clientWidth ×
 // clientHeight, centred on the screen. False when it cannot be computed.

@@ -32,6 +32,7 @@ using namespace std::chrono_literals;
 const bool kEmulationSet = (orvix::test::setEnvironment("ORVIX_K62DT4_EMULATE", "0;rate=0"), true);
 
 constexpr int kEndedByTheApplicationHandler = 86;
+constexpr int kNoDisplayInTheChild = 87;
 
 int endProcessOnAnyError(Display*, XErrorEvent*) { _exit(kEndedByTheApplicationHandler); }
 
@@ -40,10 +41,20 @@ std::atomic<int> secondHandlerErrors{0};
 int countInFirst(Display*, XErrorEvent*) { return firstHandlerErrors.fetch_add(1), 0; }
 int countInSecond(Display*, XErrorEvent*) { return secondHandlerErrors.fetch_add(1), 0; }
 
-// The application's side: its own connection and windows.
+Display* openDisplay() {
+    // A busy server may refuse a connection for a moment.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (Display* d = XOpenDisplay(nullptr)) return d;
+        std::this_thread::sleep_for(100ms);
+    }
+    return nullptr;
+}
+
+// The application's side: its own connection and windows. In a child process
+// without a connection the case ends at once with kNoDisplayInTheChild.
 class Application {
 public:
-    Application() : display_(XOpenDisplay(nullptr)) {}
+    Application() : display_(openDisplay()) {}
     ~Application() {
         if (display_) XCloseDisplay(display_);
     }
@@ -53,6 +64,7 @@ public:
     Display* display() const { return display_; }
 
     ORVIX_WINDOW createWindow(int width, int height) {
+        if (!display_) std::exit(kNoDisplayInTheChild);
         const Window w = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, static_cast<unsigned>(width),
                                              static_cast<unsigned>(height), 0, 0, 0);
         XMapWindow(display_, w);
@@ -87,13 +99,28 @@ private:
     int frames_ = 0;
 };
 
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 5000ms) {
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 30000ms) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(2ms);
     }
     return true;
+}
+
+// A 24-bit callback preview whose frames go to `callback`, in a child of `parent`
+// (none: a top-level window), running with three frames received; the process ends
+// with `failedCode` when it does not start.
+ORVIX_HANDLE runningCallbackPreview(Application& app, ORVIX_WINDOW parent, ORVIX_WINDOW callback, int failedCode) {
+    const ORVIX_HANDLE h = Orvix_Initialize(0);
+    Orvix_SetColorMode(h, 24);
+    if (parent) Orvix_SetPreviewWindow(h, parent, 10, 10, 160, 120);
+    if (Orvix_CallBackPreview(h, callback, nullptr, 0, 1) != 1 ||
+        !waitFor([&] { return app.framesReceived() >= 3; })) {
+        Orvix_Release(h);
+        std::exit(failedCode);
+    }
+    return h;
 }
 
 class X11ErrorsTest : public ::testing::Test {
@@ -140,13 +167,8 @@ TEST_F(X11ErrorsTest, ADestroyedParentWindowEndsNeitherThePreviewNorTheProcess) 
         {
             Application app;
             const ORVIX_WINDOW parent = app.createWindow(200, 150);
-            const ORVIX_WINDOW callback = app.createWindow(16, 16);
-            const ORVIX_HANDLE h = Orvix_Initialize(0);
-            Orvix_SetColorMode(h, 24);
-            Orvix_SetPreviewWindow(h, parent, 10, 10, 160, 120);
-            if (Orvix_CallBackPreview(h, callback, nullptr, 0, 1) != 1) std::exit(2);
+            const ORVIX_HANDLE h = runningCallbackPreview(app, parent, app.createWindow(16, 16), 2);
             XSetErrorHandler(&endProcessOnAnyError);
-            if (!waitFor([&] { return app.framesReceived() >= 3; })) std::exit(3);
 
             app.destroy(parent); // takes the preview window with it
             const int before = app.framesReceived();
@@ -171,11 +193,7 @@ TEST_F(X11ErrorsTest, ApplicationErrorsReachTheHandlerTheApplicationInstalledLas
         {
             Application app;
             const ORVIX_WINDOW parent = app.createWindow(200, 150);
-            const ORVIX_HANDLE h = Orvix_Initialize(0);
-            Orvix_SetColorMode(h, 24);
-            Orvix_SetPreviewWindow(h, parent, 0, 0, 200, 150);
-            if (Orvix_CallBackPreview(h, parent, nullptr, 0, 1) != 1) std::exit(2);
-            if (!waitFor([&] { return app.framesReceived() >= 3; })) std::exit(3);
+            const ORVIX_HANDLE h = runningCallbackPreview(app, parent, parent, 2);
 
             constexpr int kRounds = 200;
             for (int round = 0; round < kRounds; ++round) {

@@ -3,18 +3,11 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
-#include <cstring>
+#include "platform/posix/x11_pixel_rows.h"
 
 namespace orvix::platform::x11 {
 
 namespace {
-
-int hostByteOrder() {
-    const std::uint32_t probe = 1;
-    std::uint8_t first = 0;
-    std::memcpy(&first, &probe, 1);
-    return first == 1 ? LSBFirst : MSBFirst;
-}
 
 std::size_t imageBytes(const XImage& image) {
     return static_cast<std::size_t>(image.bytes_per_line) * static_cast<std::size_t>(image.height);

@@ -11,14 +11,14 @@
 
 namespace orvix::platform::x11 {
 
-namespace {
-
 int hostByteOrder() {
     const std::uint32_t probe = 1;
     std::uint8_t first = 0;
     std::memcpy(&first, &probe, 1);
     return first == 1 ? LSBFirst : MSBFirst;
 }
+
+namespace {
 
 std::uint8_t* rowOf(XImage& image, int y) {
     return reinterpret_cast<std::uint8_t*>(image.data) +

@@ -28,6 +28,9 @@ void grayToBgrx(const std::uint8_t* source, std::uint8_t* destination, int count
 void grayToBgrxPlain(const std::uint8_t* source, std::uint8_t* destination, int count);
 void grayToBgrxSse2(const std::uint8_t* source, std::uint8_t* destination, int count);
 
+// LSBFirst on little-endian hosts, MSBFirst on big-endian ones.
+int hostByteOrder();
+
 // True where the vector versions run on this processor.
 bool ssse3Usable();
 bool sse2Usable();
