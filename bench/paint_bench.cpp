@@ -1,11 +1,13 @@
 // The preview paint path of one frame, under an X server (run it under xvfb-run with
 // a screen larger than the frame, for example -screen 0 2800x2200x24):
 //
-//   Paint/<type>/<width>x<height>   Camera::paintPreview of a full 1360 x 1024 frame of
-//                                   colour type 0..5 into a window of that size: the
-//                                   display conversion, the stretch when the window is
-//                                   not the image's size (always for type 1), and the
-//                                   upload to the server. Wall time per frame with the
+//   Paint/<type>/<width>x<height>   the capture engine's paint of a full 1360 x 1024
+//                                   frame of colour type 0..5 into a preview window of
+//                                   that size: the display conversion
+//                                   (CaptureSurfaces::updateDisplayable), the stretch
+//                                   when the window is not the image's size (always for
+//                                   type 1), and the upload to the server
+//                                   (PreviewWindow::paint). Wall time per frame with the
 //                                   frames painted back to back, so the server's part
 //                                   of each upload is in the figure (the next frame
 //                                   waits for it); cpu_ms is this process's share.
@@ -27,9 +29,10 @@
 #include <random>
 #include <string>
 
-#include "camera/camera.h"
-#include "capture/surface.h"
+#include "capture/capture_surfaces.h"
+#include "capture/preview_window.h"
 #include "imaging/pixel_kernels.h"
+#include "imaging/surface.h"
 #include "platform/preview_window.h"
 
 namespace orvix {
@@ -85,17 +88,11 @@ private:
     Display* display_;
 };
 
-// The Surfaces the capture engine keeps for a colour type, with a random frame in
-// the output Surface.
-void loadFrame(Camera& camera, int type) {
-    camera.colorType = type;
-    const auto make = [](int bits, unsigned seed) { return randomSurface(kWidth, kHeight, static_cast<std::uint16_t>(bits), seed); };
-    camera.surface8 = type <= 3 ? make(8, 1) : nullptr;
-    camera.surface16 = (type == 1 || type >= 4) ? make(16, 2) : nullptr;
-    camera.surface24 = type != 1 ? make(24, 3) : nullptr;
-    camera.surface32 = type == 3 ? make(32, 4) : nullptr;
-    camera.surface48 = type == 4 ? make(48, 5) : nullptr;
-    camera.surface64 = type == 5 ? make(64, 6) : nullptr;
+// Random pixels in a Surface's whole memory.
+void fillRandom(Surface& s, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::uint8_t* p = s.bits();
+    for (std::size_t i = 0; i < s.byteCount(); ++i) p[i] = static_cast<std::uint8_t>(generator());
 }
 
 void Paint(benchmark::State& state) {
@@ -106,20 +103,28 @@ void Paint(benchmark::State& state) {
     if (!host.ok()) return state.SkipWithError("needs an X server (run under xvfb-run)");
     if (!host.fits(width, height)) return state.SkipWithError("the screen is smaller than the window");
     const platform::WindowHandle parent = host.window(width, height);
-    Camera camera;
-    camera.previewWindow = camera.createPreviewWindow(parent, PreviewRect{0, 0, width, height});
-    camera.previewDC = platform::WindowDC::acquire(camera.previewWindow);
-    if (!camera.previewDC) return state.SkipWithError("no preview window");
-    loadFrame(camera, type);
-    camera.paintPreview(); // the display Surface and the staging image are made once
+    // The Surfaces and the window as the capture engine keeps them for the colour type.
+    CaptureSurfaces surfaces;
+    PreviewWindow window;
+    if (!surfaces.allocate() || !surfaces.prepare(type, kWidth, kHeight) || !window.allocateDisplay())
+        return state.SkipWithError("no Surfaces");
+    fillRandom(*surfaces.output(type), static_cast<unsigned>(type));
+    if (window.open(parent, PreviewRect{0, 0, width, height}, kWidth, kHeight) != PreviewWindow::OpenResult::Opened)
+        return state.SkipWithError("no preview window");
+    const bool mono = type <= 1;
+    window.prepareDisplay(mono);
+    const auto paintOnce = [&] {
+        if (const Surface* displayable = surfaces.updateDisplayable(type)) window.paint(*displayable, mono, type == 1);
+    };
+    paintOnce(); // the staging image is made once
 
     const double cpuBefore = processCpuMs();
-    for (auto _ : state) camera.paintPreview();
-    camera.paintPreview(); // waits for the server to take the last upload
+    for (auto _ : state) paintOnce();
+    paintOnce(); // waits for the server to take the last upload
     const double cpu = processCpuMs() - cpuBefore;
     state.counters["cpu_ms"] = benchmark::Counter(cpu / static_cast<double>(state.iterations() + 1));
     state.SetItemsProcessed(state.iterations());
-    camera.closePreviewWindow();
+    window.close();
     host.destroy(parent);
 }
 
@@ -189,10 +194,11 @@ void Upload(benchmark::State& state) {
     if (!host.ok()) return state.SkipWithError("needs an X server (run under xvfb-run)");
     if (!host.fits(kWidth, kHeight)) return state.SkipWithError("the screen is smaller than the window");
     const platform::WindowHandle parent = host.window(kWidth, kHeight);
-    Camera camera; // only for its window class and child window
-    const platform::WindowHandle window = camera.createPreviewWindow(parent, PreviewRect{0, 0, kWidth, kHeight});
-    auto dc = platform::WindowDC::acquire(window);
-    if (!dc) return state.SkipWithError("no preview window");
+    PreviewWindow window; // only for its window class and child window
+    if (window.open(parent, PreviewRect{0, 0, kWidth, kHeight}, kWidth, kHeight) != PreviewWindow::OpenResult::Opened)
+        return state.SkipWithError("no preview window");
+    auto dc = platform::WindowDC::acquire(window.handle());
+    if (!dc) return state.SkipWithError("no device context");
     auto image = randomSurface(kWidth, kHeight, static_cast<std::uint16_t>(bits), 3);
     const platform::ColorTable colors = image->colorTable();
     platform::DibView view;
@@ -206,8 +212,7 @@ void Upload(benchmark::State& state) {
     dc->copyMirrored(view, kWidth, kHeight);
     state.counters["cpu_ms"] = benchmark::Counter((processCpuMs() - cpuBefore) / static_cast<double>(state.iterations() + 1));
     dc.reset();
-    camera.previewWindow = window;
-    camera.closePreviewWindow();
+    window.close();
     host.destroy(parent);
 }
 BENCHMARK(Upload)->Arg(8)->Arg(24)->ArgNames({"bits"})->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -1,6 +1,9 @@
 // Preview windows on X11 as another client of the server sees them: placement,
 // parent, titles and class, the top-level window's size and centring, failures
-// without a display or with a bad parent, and a window manager's close request.
+// without a display or with a bad parent, a window manager's close request, and
+// frames painted through every upload path (a pixmap shared with the server, or an
+// image sent over the connection when the server has no shared memory; a window
+// larger than the screen painted where it can be seen), read back pixel for pixel.
 //
 // With ORVIX_PREVIEW_SCREENSHOT=<file.ppm> the painted top-level window is also
 // written out as a picture.
@@ -11,12 +14,14 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "camera/camera.h"
+#include "capture/preview_window.h"
 #include "imaging/surface.h"
 #include "platform/posix/x11_connection.h"
 #include "platform/preview_window.h"
@@ -116,18 +121,21 @@ private:
 
 class PreviewWindowX11Test : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_NE(peer.display(), nullptr) << "needs an X server (run under xvfb-run)"; }
-    void TearDown() override { camera.closePreviewWindow(); }
+    void SetUp() override {
+        ASSERT_NE(peer.display(), nullptr) << "needs an X server (run under xvfb-run)";
+        ASSERT_TRUE(preview.allocateDisplay());
+    }
+    void TearDown() override { preview.close(); }
 
     X11Peer peer;
     test::WindowProbe probe;
-    Camera camera;
+    PreviewWindow preview;
 };
 
 TEST_F(PreviewWindowX11Test, ChildWindowSitsInTheParentWithItsTitleAndClass) {
     const platform::WindowHandle parent = probe.createAppWindow(800, 600);
-    const platform::WindowHandle window = camera.createPreviewWindow(parent, PreviewRect{10, 20, 640, 480});
-    ASSERT_NE(window, 0u);
+    ASSERT_EQ(preview.open(parent, PreviewRect{10, 20, 640, 480}, 0, 0), PreviewWindow::OpenResult::Opened);
+    const platform::WindowHandle window = preview.handle();
 
     const X11Peer::Placement p = peer.placement(window);
     EXPECT_EQ(p.parent, parent);
@@ -137,7 +145,7 @@ TEST_F(PreviewWindowX11Test, ChildWindowSitsInTheParentWithItsTitleAndClass) {
     EXPECT_EQ(p.height, 480u);
     EXPECT_EQ(peer.wmName(window), "ActiveMovie Window");
     EXPECT_EQ(peer.utf8Property(window, "_NET_WM_NAME"), "ActiveMovie Window");
-    EXPECT_EQ(peer.windowClass(window), camera.previewClassName);
+    EXPECT_EQ(peer.windowClass(window), preview.className());
 
     EXPECT_TRUE(platform::isWindowVisible(window));
     std::int32_t width = 0, height = 0;
@@ -145,81 +153,58 @@ TEST_F(PreviewWindowX11Test, ChildWindowSitsInTheParentWithItsTitleAndClass) {
     EXPECT_EQ(width, 640);
     EXPECT_EQ(height, 480);
 
-    camera.previewWindow = window;
-    camera.closePreviewWindow();
+    preview.close();
+    EXPECT_FALSE(probe.exists(window));
     probe.destroyWindow(parent);
 }
 
-TEST_F(PreviewWindowX11Test, TopLevelWindowHasTheSubSampledImageSizeCentredOnTheScreen) {
+TEST_F(PreviewWindowX11Test, TopLevelWindowHasTheImageSizeCentredOnTheScreen) {
     const int screenWidth = DisplayWidth(peer.display(), DefaultScreen(peer.display()));
     const int screenHeight = DisplayHeight(peer.display(), DefaultScreen(peer.display()));
     struct Case {
-        int subSample, width, height;
+        int width, height;
     };
-    for (const Case c : {Case{1, 680, 512}, Case{2, 340, 256}, Case{0, 1360, 1024}}) {
-        SCOPED_TRACE("sub-sample " + std::to_string(c.subSample));
-        camera.subSample = c.subSample;
-        camera.previewWindow = camera.createPreviewWindow(0, camera.previewRect);
-        ASSERT_NE(camera.previewWindow, 0u);
+    for (const Case c : {Case{680, 512}, Case{340, 256}, Case{1360, 1024}}) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+        ASSERT_EQ(preview.open(0, PreviewRect{}, c.width, c.height), PreviewWindow::OpenResult::Opened);
+        const platform::WindowHandle window = preview.handle();
 
-        const X11Peer::Placement p = peer.placement(camera.previewWindow);
+        const X11Peer::Placement p = peer.placement(window);
         EXPECT_EQ(p.parent, DefaultRootWindow(peer.display()));
         EXPECT_EQ(p.width, static_cast<unsigned>(c.width));
         EXPECT_EQ(p.height, static_cast<unsigned>(c.height));
         EXPECT_EQ(p.x, (screenWidth - c.width) / 2);
         EXPECT_EQ(p.y, (screenHeight - c.height) / 2);
-        EXPECT_EQ(peer.wmName(camera.previewWindow), "Active Window");
-        EXPECT_EQ(peer.utf8Property(camera.previewWindow, "_NET_WM_NAME"), "Active Window");
-        EXPECT_TRUE(peer.hasDeleteProtocol(camera.previewWindow));
-        EXPECT_TRUE(platform::isWindowVisible(camera.previewWindow));
-        camera.closePreviewWindow();
+        EXPECT_EQ(peer.wmName(window), "Active Window");
+        EXPECT_EQ(peer.utf8Property(window, "_NET_WM_NAME"), "Active Window");
+        EXPECT_TRUE(peer.hasDeleteProtocol(window));
+        EXPECT_TRUE(platform::isWindowVisible(window));
+        preview.close();
     }
 }
 
-TEST_F(PreviewWindowX11Test, ABadParentFailsAndItsClassWaitsForClose) {
-    EXPECT_EQ(camera.createPreviewWindow(0x7FFFFFF0u, PreviewRect{0, 0, 64, 48}), 0u);
-    const std::string name = camera.previewClassName;
-    ASSERT_FALSE(name.empty());
-    EXPECT_TRUE(platform::isPreviewClassRegistered(name.c_str()));
+TEST_F(PreviewWindowX11Test, ABadParentMakesNoWindowAndCloseUnregistersTheClass) {
+    EXPECT_EQ(preview.open(0x7FFFFFF0u, PreviewRect{0, 0, 64, 48}, 0, 0), PreviewWindow::OpenResult::NoWindow);
+    EXPECT_FALSE(preview.isOpen());
+    const std::string name = preview.className();
     EXPECT_EQ(platform::WindowDC::acquire(0x7FFFFFF0u), nullptr);
-    camera.closePreviewWindow();
-    EXPECT_FALSE(platform::isPreviewClassRegistered(name.c_str()));
-}
-
-TEST_F(PreviewWindowX11Test, WindowManagerCloseRequestDestroysTheWindow) {
-    camera.subSample = 2;
-    camera.previewWindow = camera.createPreviewWindow(0, camera.previewRect);
-    ASSERT_NE(camera.previewWindow, 0u);
-    camera.previewDC = platform::WindowDC::acquire(camera.previewWindow);
-
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = static_cast<Window>(camera.previewWindow);
-    event.xclient.message_type = XInternAtom(peer.display(), "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(peer.display(), "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(peer.display(), static_cast<Window>(camera.previewWindow), False, NoEventMask, &event);
-    peer.sync();
-
-    EXPECT_FALSE(platform::isWindowVisible(camera.previewWindow));
-    EXPECT_FALSE(probe.exists(camera.previewWindow));
-    camera.paintPreview(); // into a window that is gone: nothing happens
-    const std::string name = camera.previewClassName;
-    camera.closePreviewWindow();
-    EXPECT_FALSE(platform::isPreviewClassRegistered(name.c_str()));
+    preview.close();
+    if (!name.empty()) {
+        EXPECT_FALSE(platform::isPreviewClassRegistered(name.c_str()));
+    }
+    EXPECT_EQ(preview.className(), "");
 }
 
 // A frame that shows at a glance which way up it is: colour bars in the upper half
-// (memory rows 0 to 255), a gray ramp from left to right in the lower half.
-void loadBarsFrame(Camera& camera, int width, int height) {
+// (memory rows 0 to height / 2 - 1), a gray ramp from left to right in the lower half.
+std::unique_ptr<Surface> barsFrame(int width, int height) {
     static const test::Rgb kBars[] = {{255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},
                                       {255, 0, 255},   {255, 0, 0},   {0, 0, 255},   {0, 0, 0}};
-    camera.colorType = 2;
-    camera.surface24 = std::make_unique<Surface>();
-    ASSERT_TRUE(camera.surface24->create(width, height, 24));
+    auto made = std::make_unique<Surface>();
+    Surface& image = *made;
+    EXPECT_TRUE(image.create(width, height, 24));
     for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = camera.surface24->bits() + static_cast<std::size_t>(y) * camera.surface24->stride();
+        std::uint8_t* row = image.bits() + static_cast<std::size_t>(y) * image.stride();
         for (int x = 0; x < width; ++x) {
             test::Rgb c = kBars[x * 8 / width];
             if (y >= height / 2) {
@@ -231,6 +216,29 @@ void loadBarsFrame(Camera& camera, int width, int height) {
             row[3 * x + 2] = c.r;
         }
     }
+    return made;
+}
+
+TEST_F(PreviewWindowX11Test, WindowManagerCloseRequestDestroysTheWindow) {
+    ASSERT_EQ(preview.open(0, PreviewRect{}, 340, 256), PreviewWindow::OpenResult::Opened);
+    const platform::WindowHandle window = preview.handle();
+
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = static_cast<Window>(window);
+    event.xclient.message_type = XInternAtom(peer.display(), "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(peer.display(), "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(peer.display(), static_cast<Window>(window), False, NoEventMask, &event);
+    peer.sync();
+
+    EXPECT_FALSE(platform::isWindowVisible(window));
+    EXPECT_FALSE(probe.exists(window));
+    preview.paint(*barsFrame(340, 256), false, false); // into a window that is gone: nothing happens
+    const std::string name = preview.className();
+    preview.close();
+    EXPECT_FALSE(platform::isPreviewClassRegistered(name.c_str()));
 }
 
 void writePpm(const char* path, const std::vector<test::Rgb>& pixels, int width, int height) {
@@ -245,15 +253,10 @@ void writePpm(const char* path, const std::vector<test::Rgb>& pixels, int width,
 }
 
 TEST_F(PreviewWindowX11Test, TopLevelWindowShowsTheFrameTheRightWayUp) {
-    camera.subSample = 1; // 1360 × 1024 → 680 × 512
-    camera.previewWindow = camera.createPreviewWindow(0, camera.previewRect);
-    ASSERT_NE(camera.previewWindow, 0u);
-    camera.previewDC = platform::WindowDC::acquire(camera.previewWindow);
-    ASSERT_NE(camera.previewDC, nullptr);
-    loadBarsFrame(camera, 680, 512);
-    camera.paintPreview();
+    ASSERT_EQ(preview.open(0, PreviewRect{}, 680, 512), PreviewWindow::OpenResult::Opened);
+    preview.paint(*barsFrame(680, 512), false, false);
 
-    const std::vector<test::Rgb> shown = probe.readClient(camera.previewWindow, 680, 512);
+    const std::vector<test::Rgb> shown = probe.readClient(preview.handle(), 680, 512);
     ASSERT_EQ(shown.size(), 680u * 512u);
     const auto at = [&](int x, int y) { return shown[static_cast<std::size_t>(y * 680 + x)]; };
     EXPECT_EQ(at(5, 5), (test::Rgb{255, 255, 255}));
@@ -264,6 +267,112 @@ TEST_F(PreviewWindowX11Test, TopLevelWindowShowsTheFrameTheRightWayUp) {
     if (const char* path = std::getenv("ORVIX_PREVIEW_SCREENSHOT")) writePpm(path, shown, 680, 512);
 }
 
+// ---- painted pixels, exactly ------------------------------------------------------------
+
+// A value for every pixel that differs from its neighbours'.
+std::uint8_t levelAt(int x, int y, int seed) { return static_cast<std::uint8_t>(x * 29 + y * 53 + seed); }
+test::Rgb colourAt(int x, int y, int seed) {
+    return {levelAt(x, y, seed), static_cast<std::uint8_t>(x * 7 + y * 91 + 3 * seed),
+            static_cast<std::uint8_t>(x * 113 + y * 5 + 11)};
+}
+
+// An 8-bit image through `colors`, or a 24-bit one.
+std::unique_ptr<Surface> patternImage(int width, int height, int bits, const platform::ColorTable* colors, int seed) {
+    auto made = std::make_unique<Surface>();
+    Surface& image = *made;
+    EXPECT_TRUE(image.create(width, height, static_cast<std::uint16_t>(bits)));
+    if (bits == 8) image.setColorTable(Surface::kColorTableModeEntries, colors->data(), 0, platform::kColorTableEntries);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = image.bits() + static_cast<std::size_t>(y) * image.stride();
+        for (int x = 0; x < width; ++x) {
+            if (bits == 8) {
+                row[x] = levelAt(x, y, seed);
+            } else {
+                const test::Rgb c = colourAt(x, y, seed);
+                row[3 * x] = c.b;
+                row[3 * x + 1] = c.g;
+                row[3 * x + 2] = c.r;
+            }
+        }
+    }
+    return made;
+}
+
+// A colour table that is not the gray ramp: entry i is (i, 255 - i, i / 2).
+platform::ColorTable colouredTable() {
+    platform::ColorTable table{};
+    for (int i = 0; i < platform::kColorTableEntries; ++i)
+        table[static_cast<std::size_t>(i)] =
+            platform::ColorEntry{static_cast<std::uint8_t>(i / 2), static_cast<std::uint8_t>(255 - i),
+                                 static_cast<std::uint8_t>(i), 0};
+    return table;
+}
+
+test::Rgb shownFor(const Surface& image, int bits, const platform::ColorTable* colors, int x, int memoryRow) {
+    const std::uint8_t* p = image.bits() + static_cast<std::size_t>(memoryRow) * image.stride() +
+                            static_cast<std::size_t>(x) * static_cast<std::size_t>(bits / 8);
+    if (bits == 24) return {p[2], p[1], p[0]};
+    const platform::ColorEntry& e = (*colors)[p[0]];
+    return {e.red, e.green, e.blue};
+}
+
+// Paints `image` into a child window of width x height and compares the part of it
+// that is on the screen (up to maxRead across and down) with what each pixel should
+// show: source column x * image width / window width, memory row likewise, row 0 at
+// the top.
+void expectPaintedExactly(test::WindowProbe& probe, PreviewWindow& preview, const std::unique_ptr<Surface>& made,
+                          int bits, const platform::ColorTable* colors, int width, int height) {
+    const Surface& image = *made;
+    const platform::WindowHandle parent = probe.createAppWindow(std::min(width, 1900), std::min(height, 1100));
+    ASSERT_EQ(preview.open(parent, PreviewRect{0, 0, width, height}, 0, 0), PreviewWindow::OpenResult::Opened);
+    probe.settle();
+    preview.paint(image, bits == 8, false);
+    const int readWidth = std::min(width, 1900), readHeight = std::min(height, 1100);
+    const std::vector<test::Rgb> shown = probe.readClient(preview.handle(), readWidth, readHeight);
+    ASSERT_EQ(shown.size(), static_cast<std::size_t>(readWidth) * static_cast<std::size_t>(readHeight));
+    int wrong = 0;
+    for (int y = 0; y < readHeight; ++y) {
+        for (int x = 0; x < readWidth; ++x) {
+            const int sx = static_cast<int>(static_cast<long long>(x) * image.width() / width);
+            const int sy = static_cast<int>(static_cast<long long>(y) * image.height() / height);
+            const test::Rgb want = shownFor(image, bits, colors, sx, sy);
+            const test::Rgb got = shown[static_cast<std::size_t>(y) * static_cast<std::size_t>(readWidth) +
+                                        static_cast<std::size_t>(x)];
+            if (got != want && ++wrong <= 3)
+                ADD_FAILURE() << "pixel (" << x << ", " << y << ") of " << width << " x " << height << " shows "
+                              << test::describe(got) << ", not " << test::describe(want);
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    preview.close();
+    probe.destroyWindow(parent);
+}
+
+TEST_F(PreviewWindowX11Test, EveryPixelOfTheImageReachesTheWindowAtEveryWidth) {
+    // Widths around the 16-pixel steps of the row conversions.
+    const platform::ColorTable gray = platform::grayRamp();
+    const platform::ColorTable coloured = colouredTable();
+    for (int width : {1, 2, 7, 15, 16, 17, 31, 33, 64, 100}) {
+        SCOPED_TRACE("width " + std::to_string(width));
+        expectPaintedExactly(probe, preview, patternImage(width, 3, 24, nullptr, width), 24, nullptr, width, 3);
+        expectPaintedExactly(probe, preview, patternImage(width, 3, 8, &gray, width), 8, &gray, width, 3);
+        expectPaintedExactly(probe, preview, patternImage(width, 3, 8, &coloured, width), 8, &coloured, width, 3);
+    }
+}
+
+TEST_F(PreviewWindowX11Test, ScaledFramesAreStretchedIntoTheWindow) {
+    const platform::ColorTable gray = platform::grayRamp();
+    expectPaintedExactly(probe, preview, patternImage(40, 30, 24, nullptr, 1), 24, nullptr, 80, 60);
+    expectPaintedExactly(probe, preview, patternImage(40, 30, 8, &gray, 2), 8, &gray, 120, 90);
+}
+
+TEST_F(PreviewWindowX11Test, AWindowLargerThanTheScreenIsPaintedWhereItCanBeSeen) {
+    const int screenWidth = DisplayWidth(peer.display(), DefaultScreen(peer.display()));
+    const int screenHeight = DisplayHeight(peer.display(), DefaultScreen(peer.display()));
+    const int width = screenWidth + 301, height = screenHeight + 7;
+    expectPaintedExactly(probe, preview, patternImage(width / 2, height, 24, nullptr, 3), 24, nullptr, width, height);
+}
+
 TEST(PreviewWindowWithoutDisplay, CreationFails) {
     // Only meaningful before the library opened its connection, so the child is a
     // fresh run of this program rather than a fork of it.
@@ -271,10 +380,11 @@ TEST(PreviewWindowWithoutDisplay, CreationFails) {
     EXPECT_EXIT(
         {
             unsetenv("DISPLAY");
-            Camera camera;
-            const bool topLevelFails = camera.createPreviewWindow(0, camera.previewRect) == 0;
-            const bool childFails = camera.createPreviewWindow(1234, PreviewRect{0, 0, 64, 48}) == 0;
-            const bool nothingRegistered = camera.previewClassName[0] == '\0';
+            PreviewWindow preview;
+            const bool topLevelFails = preview.open(0, PreviewRect{}, 640, 480) == PreviewWindow::OpenResult::NoWindow;
+            const bool childFails =
+                preview.open(1234, PreviewRect{0, 0, 64, 48}, 0, 0) == PreviewWindow::OpenResult::NoWindow;
+            const bool nothingRegistered = preview.className().empty();
             const bool noDc = platform::WindowDC::acquire(1234) == nullptr;
             std::exit(topLevelFails && childFails && nothingRegistered && noDc ? 0 : 1);
         },

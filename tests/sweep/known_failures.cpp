@@ -18,16 +18,10 @@ struct KnownFailure {
     const char* reason;
 };
 
-const std::vector<CaptureState> kPreviewThreadStates = {CaptureState::Preview, CaptureState::CallbackPreview,
-                                                        CaptureState::WindowlessPreview};
-
 // Reported to the capture-engine and camera work; each with a reproducer there.
 const KnownFailure kKnownFailures[] = {
     {"Orvix_GetCameraInfo", "info", -2147483648ll, -1, {},
      "a record whose size field is negative is filled as if it were large: the size is compared unsigned"},
-    {"Orvix_SetWaitTime", "milliseconds", 1000, 2147483647ll, kPreviewThreadStates,
-     "the running preview thread takes the new wait at once and sleeps it through, so stopping the preview waits "
-     "for all of it (a minute for 65536, for ever for INT_MAX)"},
 };
 
 } // namespace
