@@ -76,6 +76,19 @@ ORVIX_PIXEL_KERNEL(meanLevel16);
 ORVIX_SCALE_KERNEL(stretchFlip8);
 ORVIX_SCALE_KERNEL(stretchFlip24);
 
+// The plain reference versions of the display conversions and stretches, pixel by
+// pixel through the common walk. The kernels above take whole rows at a time for
+// their usual layouts (with SSE2 where the build has it) and give exactly these
+// bytes; the tests hold them to it.
+ORVIX_PIXEL_KERNEL(convertMono16To8Plain);
+ORVIX_PIXEL_KERNEL(convertMono16To8FlipPlain);
+ORVIX_PIXEL_KERNEL(convertColor16To8Plain);
+ORVIX_PIXEL_KERNEL(convertColor16To8FlipPlain);
+ORVIX_PIXEL_KERNEL(copyBgrPlain);
+ORVIX_PIXEL_KERNEL(copyBgrFlipPlain);
+ORVIX_SCALE_KERNEL(stretchFlip8Plain);
+ORVIX_SCALE_KERNEL(stretchFlip24Plain);
+
 // The single-precision scale ratio of a source length over a destination length,
 // divided in extended precision and rounded once to float.
 float stretchRatio(std::int32_t sourceLength, std::int32_t destinationLength);

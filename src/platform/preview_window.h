@@ -8,15 +8,20 @@
 // the creating thread and painted from any thread through the kept DC.
 //
 // Linux: X11 through the library's shared connection (Xlib locks it internally, so
-// the window may be made on one thread and painted on another). A "class" is a name
+// the window may be made on one thread and painted on another); a window of the
+// application that goes away at any time (the parent, say) fails the library's
+// requests without reaching the application's X error handler. A "class" is a name
 // the library keeps registered in-process and writes as the window's WM_CLASS; the
 // window has the same titles (WM_NAME and _NET_WM_NAME) and geometry as on Windows,
 // without frame decorations of its own. Visible means mapped and viewable; the client
 // size is the window's size. Painted frames are kept in a server-side pixmap that is
 // also the window's background, so an exposed or uncovered window shows the last
-// frame again without any event handling by the library. Painting converts 8-bit
-// (through the colour table) and 24-bit BGR pixels to the window's TrueColor visual;
-// other visual classes are not painted. Without a display every creation fails.
+// frame again without any event handling by the library. A window larger than the
+// screen keeps no such pixmap: only the part over the screen is painted, and an
+// exposed part shows black until the next frame. Painting converts 8-bit (through
+// the colour table) and 24-bit BGR pixels to the window's TrueColor visual, through
+// shared memory when the server offers it; other visual classes are not painted.
+// Without a display every creation fails.
 
 #include <cstdint>
 #include <memory>
@@ -42,6 +47,49 @@ struct WindowBox {
     std::int32_t height = 0;
 };
 
+// The window systems' limits, applied to every preview window's box.
+//
+// X11 carries window positions as signed and sizes as unsigned 16-bit values, and
+// the server refuses empty windows; larger values would be cut to 16 bits on the
+// way. Linux preview windows therefore take positions clamped to -32768..32767 and
+// sizes to 1..32767.
+//
+// Windows takes int positions and sizes, but reads an x of CW_USEDEFAULT (INT_MIN)
+// as "place it yourself", a negative size as 0, keeps windows as rectangles in
+// 32-bit screen coordinates (which the parent's own position is added to), and
+// draws within the 27-bit coordinate space of its graphics layer. There positions
+// and edges are kept within +-(2^27 - 1): a size is cut where its far edge would
+// pass that.
+inline constexpr std::int32_t kMinX11WindowPosition = -32768;
+inline constexpr std::int32_t kMaxX11WindowPosition = 32767;
+inline constexpr std::int32_t kMaxX11WindowSide = 32767;
+inline constexpr std::int32_t kWin32CoordinateLimit = (1 << 27) - 1;
+
+namespace detail {
+inline std::int32_t clamped(std::int32_t v, std::int32_t low, std::int32_t high) {
+    return v < low ? low : v > high ? high : v;
+}
+// The largest size from `position` whose far edge stays within `limit`.
+inline std::int32_t sideWithin(std::int32_t position, std::int32_t side, std::int32_t limit) {
+    return clamped(side, 0, limit - position);
+}
+} // namespace detail
+
+inline WindowBox clampedToX11(const WindowBox& box) {
+    using detail::clamped;
+    return {clamped(box.x, kMinX11WindowPosition, kMaxX11WindowPosition),
+            clamped(box.y, kMinX11WindowPosition, kMaxX11WindowPosition), clamped(box.width, 1, kMaxX11WindowSide),
+            clamped(box.height, 1, kMaxX11WindowSide)};
+}
+
+inline WindowBox clampedToWin32(const WindowBox& box) {
+    using detail::clamped;
+    const std::int32_t x = clamped(box.x, -kWin32CoordinateLimit, kWin32CoordinateLimit);
+    const std::int32_t y = clamped(box.y, -kWin32CoordinateLimit, kWin32CoordinateLimit);
+    return {x, y, detail::sideWithin(x, box.width, kWin32CoordinateLimit),
+            detail::sideWithin(y, box.height, kWin32CoordinateLimit)};
+}
+
 // ---- window classes -----------------------------------------------------------------
 // Registers a preview window class of that name: no class style, the default window
 // procedure, the application's module, the arrow cursor, a black background. False
@@ -53,7 +101,8 @@ bool isPreviewClassRegistered(const char* name);
 
 // ---- windows --------------------------------------------------------------------------
 // A child window titled "ActiveMovie Window" at `box` (parent coordinates), child id
-// 6540. 0 when the parent does not exist or creation fails.
+// 6540. 0 when the parent does not exist or creation fails. The box is clamped to
+// what the window system takes (clampedToX11, clampedToWin32).
 WindowHandle createChildPreviewWindow(const char* className, WindowHandle parent, const WindowBox& box);
 // The outer box of a top-level preview window whose client area is clientWidth ×
 // clientHeight, centred on the screen. False when it cannot be computed.

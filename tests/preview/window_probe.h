@@ -46,6 +46,12 @@ public:
     // New client size of a child window.
     void resize(platform::WindowHandle window, int width, int height);
 
+    // The first child window of `parent`; 0 when it has none.
+    platform::WindowHandle firstChild(platform::WindowHandle parent);
+    // Position in the parent and client size of a window, as the window system keeps
+    // them; false when the window does not exist.
+    bool geometry(platform::WindowHandle window, int& x, int& y, int& width, int& height);
+
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;

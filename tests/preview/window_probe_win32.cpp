@@ -101,4 +101,22 @@ void WindowProbe::resize(platform::WindowHandle window, int width, int height) {
     settle();
 }
 
+platform::WindowHandle WindowProbe::firstChild(platform::WindowHandle parent) {
+    settle();
+    return reinterpret_cast<platform::WindowHandle>(FindWindowExA(toHwnd(parent), nullptr, nullptr, nullptr));
+}
+
+bool WindowProbe::geometry(platform::WindowHandle window, int& x, int& y, int& width, int& height) {
+    settle();
+    RECT outer{};
+    RECT client{};
+    if (!GetWindowRect(toHwnd(window), &outer) || !GetClientRect(toHwnd(window), &client)) return false;
+    MapWindowPoints(HWND_DESKTOP, GetParent(toHwnd(window)), reinterpret_cast<POINT*>(&outer), 2);
+    x = outer.left;
+    y = outer.top;
+    width = client.right - client.left;
+    height = client.bottom - client.top;
+    return true;
+}
+
 } // namespace orvix::test

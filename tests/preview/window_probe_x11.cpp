@@ -56,12 +56,15 @@ void WindowProbe::destroyWindow(platform::WindowHandle window) {
 bool WindowProbe::exists(platform::WindowHandle window) {
     settle();
     XWindowAttributes attributes;
-    // The library's handler swallows only its own connection's errors; ask there.
-    return XGetWindowAttributes(platform::x11::sharedDisplay(), toWindow(window), &attributes) != 0;
+    // Asked on the library's connection, inside its error scope: a missing window
+    // fails the request quietly there.
+    platform::x11::RequestScope scope;
+    return scope && XGetWindowAttributes(scope.display(), toWindow(window), &attributes) != 0;
 }
 
 void WindowProbe::settle() {
-    if (Display* library = platform::x11::sharedDisplay()) XSync(library, False);
+    platform::x11::RequestScope scope;
+    if (Display* library = scope.display()) XSync(library, False);
     XSync(impl_->display, False);
 }
 
@@ -101,6 +104,29 @@ void WindowProbe::show(platform::WindowHandle window) {
 void WindowProbe::resize(platform::WindowHandle window, int width, int height) {
     XResizeWindow(impl_->display, toWindow(window), static_cast<unsigned>(width), static_cast<unsigned>(height));
     settle();
+}
+
+platform::WindowHandle WindowProbe::firstChild(platform::WindowHandle parent) {
+    settle();
+    Window root = 0, parentOfParent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    platform::WindowHandle first = 0;
+    if (XQueryTree(impl_->display, toWindow(parent), &root, &parentOfParent, &children, &count) && count > 0)
+        first = children[0];
+    if (children) XFree(children);
+    return first;
+}
+
+bool WindowProbe::geometry(platform::WindowHandle window, int& x, int& y, int& width, int& height) {
+    settle();
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(impl_->display, toWindow(window), &attributes)) return false;
+    x = attributes.x;
+    y = attributes.y;
+    width = attributes.width;
+    height = attributes.height;
+    return true;
 }
 
 } // namespace orvix::test

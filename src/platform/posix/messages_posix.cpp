@@ -9,7 +9,10 @@ namespace orvix::platform {
 bool postWindowMessage(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                        std::intptr_t lParam) {
     if (window == 0) return false;
-    Display* display = x11::sharedDisplay();
+    // A window that is gone fails the request; the scope keeps that error from the
+    // application's error handler. The result does not wait for the server.
+    x11::RequestScope scope;
+    Display* display = scope.display();
     if (!display) return false;
 
     XEvent event{};
@@ -28,9 +31,7 @@ bool postWindowMessage(WindowHandle window, std::uint32_t message, std::uintptr_
     event.xclient.data.l[3] = static_cast<long>(wide >> 32);
     event.xclient.data.l[4] = static_cast<long>(wideL >> 32);
 
-    const Status sent = XSendEvent(display, static_cast<Window>(window), False, NoEventMask, &event);
-    XFlush(display);
-    return sent != 0;
+    return XSendEvent(display, static_cast<Window>(window), False, NoEventMask, &event) != 0;
 }
 
 } // namespace orvix::platform

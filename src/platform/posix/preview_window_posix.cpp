@@ -2,7 +2,9 @@
 //
 // The connection has no event mask on these windows, so the server queues nothing
 // for them except a window manager's close request (WM_DELETE_WINDOW), which is
-// answered the next time the painter asks whether the window is visible.
+// answered the next time the painter asks whether the window is visible. Every
+// request runs inside an x11::RequestScope: an application window that is gone
+// fails the request quietly.
 
 #include "platform/preview_window.h"
 
@@ -15,18 +17,14 @@
 #include <mutex>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "platform/posix/x11_connection.h"
+#include "platform/posix/x11_frame_image.h"
+#include "platform/posix/x11_pixel_rows.h"
 
 namespace orvix::platform {
 
 namespace {
-
-// The X protocol carries window sizes as 16-bit values and refuses 0.
-constexpr std::int32_t kMaxWindowSide = 32767;
-
-unsigned windowSide(std::int32_t side) { return static_cast<unsigned>(std::clamp(side, 1, kMaxWindowSide)); }
 
 Window toWindow(WindowHandle window) { return static_cast<Window>(window); }
 
@@ -77,38 +75,41 @@ void describeWindow(Display* display, Window window, const char* title, const ch
     XSetClassHint(display, window, &hint);
 }
 
-// Creates a window with a black background below `parent`, maps it and confirms that
-// the server made it (errors on the shared connection are swallowed, so a refused
-// request would otherwise go unnoticed).
+void describeTopLevel(Display* display, Window window, const WindowBox& box) {
+    XSizeHints size{};
+    size.flags = USPosition | USSize | PPosition | PSize;
+    size.x = box.x;
+    size.y = box.y;
+    size.width = box.width;
+    size.height = box.height;
+    XSetWMNormalHints(display, window, &size);
+    XWMHints wm{};
+    wm.flags = InputHint | StateHint;
+    wm.input = True;
+    wm.initial_state = NormalState;
+    XSetWMHints(display, window, &wm);
+    Atom deleteWindow = atoms(display).wmDeleteWindow;
+    XSetWMProtocols(display, window, &deleteWindow, 1);
+}
+
+// Creates a window with a black background below `parent` and maps it. The server's
+// answer decides: a parent that went away in the meantime fails the creation.
 Window createMappedWindow(Display* display, Window parent, const XWindowAttributes& parentAttributes,
-                          const WindowBox& box, const char* title, const char* className, bool topLevel) {
+                          const WindowBox& requested, const char* title, const char* className, bool topLevel) {
+    const WindowBox box = clampedToX11(requested);
+    x11::RequestScope scope;
     XSetWindowAttributes attributes{};
     attributes.background_pixel = BlackPixelOfScreen(parentAttributes.screen);
-    const Window window = XCreateWindow(display, parent, box.x, box.y, windowSide(box.width),
-                                        windowSide(box.height), 0, CopyFromParent, InputOutput, CopyFromParent,
-                                        CWBackPixel, &attributes);
+    const Window window = XCreateWindow(display, parent, box.x, box.y, static_cast<unsigned>(box.width),
+                                        static_cast<unsigned>(box.height), 0, CopyFromParent, InputOutput,
+                                        CopyFromParent, CWBackPixel, &attributes);
     if (window == 0) return 0;
     describeWindow(display, window, title, className);
-    if (topLevel) {
-        XSizeHints size{};
-        size.flags = USPosition | USSize | PPosition | PSize;
-        size.x = box.x;
-        size.y = box.y;
-        size.width = static_cast<int>(windowSide(box.width));
-        size.height = static_cast<int>(windowSide(box.height));
-        XSetWMNormalHints(display, window, &size);
-        XWMHints wm{};
-        wm.flags = InputHint | StateHint;
-        wm.input = True;
-        wm.initial_state = NormalState;
-        XSetWMHints(display, window, &wm);
-        Atom deleteWindow = atoms(display).wmDeleteWindow;
-        XSetWMProtocols(display, window, &deleteWindow, 1);
-    }
+    if (topLevel) describeTopLevel(display, window, box);
     XMapWindow(display, window);
-    XWindowAttributes made;
-    if (!attributesOf(display, window, made)) return 0;
-    return window;
+    if (scope.succeeded()) return window;
+    XDestroyWindow(display, window); // in case only a later request failed
+    return 0;
 }
 
 // A window manager asked to close the window: do what the default window procedure
@@ -120,7 +121,6 @@ void answerCloseRequests(Display* display, Window window) {
         if (event.xclient.message_type == a.wmProtocols &&
             static_cast<Atom>(event.xclient.data.l[0]) == a.wmDeleteWindow) {
             XDestroyWindow(display, window);
-            XFlush(display);
         }
     }
 }
@@ -150,7 +150,8 @@ bool isPreviewClassRegistered(const char* name) {
 // ---- windows ----------------------------------------------------------------------------
 
 WindowHandle createChildPreviewWindow(const char* className, WindowHandle parent, const WindowBox& box) {
-    Display* display = x11::sharedDisplay();
+    x11::RequestScope scope;
+    Display* display = scope.display();
     if (!display || !isPreviewClassRegistered(className)) return 0;
     XWindowAttributes parentAttributes;
     if (!attributesOf(display, toWindow(parent), parentAttributes)) return 0;
@@ -159,7 +160,8 @@ WindowHandle createChildPreviewWindow(const char* className, WindowHandle parent
 }
 
 bool centredTopLevelBox(std::int32_t clientWidth, std::int32_t clientHeight, WindowBox& box) {
-    Display* display = x11::sharedDisplay();
+    x11::RequestScope scope;
+    Display* display = scope.display();
     if (!display) return false;
     // X11 windows carry no frame of their own: the outer box is the client area.
     const int screen = DefaultScreen(display);
@@ -171,7 +173,8 @@ bool centredTopLevelBox(std::int32_t clientWidth, std::int32_t clientHeight, Win
 }
 
 WindowHandle createTopLevelPreviewWindow(const char* className, const WindowBox& box) {
-    Display* display = x11::sharedDisplay();
+    x11::RequestScope scope;
+    Display* display = scope.display();
     if (!display || !isPreviewClassRegistered(className)) return 0;
     const Window root = DefaultRootWindow(display);
     XWindowAttributes rootAttributes;
@@ -180,7 +183,8 @@ WindowHandle createTopLevelPreviewWindow(const char* className, const WindowBox&
 }
 
 bool showPreviewWindow(WindowHandle window) {
-    Display* display = x11::sharedDisplay();
+    x11::RequestScope scope;
+    Display* display = scope.display();
     if (!display || window == 0) return false;
     XMapWindow(display, toWindow(window));
     XWindowAttributes attributes;
@@ -201,14 +205,18 @@ bool showPreviewWindow(WindowHandle window) {
 }
 
 void destroyPreviewWindow(WindowHandle window) {
-    Display* display = x11::sharedDisplay();
+    x11::RequestScope scope;
+    Display* display = scope.display();
     if (!display || window == 0) return;
+    // Already gone with its parent, or destroyed at a window manager's request: the
+    // request fails quietly.
     XDestroyWindow(display, toWindow(window));
     XSync(display, False);
 }
 
 bool isWindowVisible(WindowHandle window) {
-    Display* display = x11::sharedDisplay();
+    x11::RequestScope scope;
+    Display* display = scope.display();
     if (!display || window == 0) return false;
     answerCloseRequests(display, toWindow(window));
     XWindowAttributes attributes;
@@ -218,7 +226,8 @@ bool isWindowVisible(WindowHandle window) {
 bool clientSize(WindowHandle window, std::int32_t& width, std::int32_t& height) {
     width = 0;
     height = 0;
-    Display* display = x11::sharedDisplay();
+    x11::RequestScope scope;
+    Display* display = scope.display();
     XWindowAttributes attributes;
     if (!display || !attributesOf(display, toWindow(window), attributes)) return false;
     width = attributes.width;
@@ -230,163 +239,178 @@ bool clientSize(WindowHandle window, std::int32_t& width, std::int32_t& height) 
 
 namespace {
 
-// How 8-bit red, green and blue values become pixel values of a TrueColor visual.
-class PixelFormat {
-public:
-    bool load(const Visual* visual) {
-        if (!visual || visual->c_class != TrueColor) return false;
-        return loadChannel(visual->red_mask, red_) && loadChannel(visual->green_mask, green_) &&
-               loadChannel(visual->blue_mask, blue_);
-    }
-    std::uint32_t pixel(std::uint8_t r, std::uint8_t g, std::uint8_t b) const { return red_[r] | green_[g] | blue_[b]; }
+// A part of a window, in window coordinates.
+struct Area {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
 
-private:
-    using Channel = std::uint32_t[256];
-
-    static bool loadChannel(unsigned long mask, Channel& channel) {
-        if (mask == 0 || mask > 0xFFFFFFFFul) return false;
-        unsigned shift = 0;
-        while (((mask >> shift) & 1u) == 0) ++shift;
-        const unsigned long maximum = mask >> shift;
-        if ((maximum & (maximum + 1)) != 0) return false; // not one contiguous run of bits
-        for (unsigned v = 0; v < 256; ++v) {
-            channel[v] = static_cast<std::uint32_t>(((v * maximum + 127) / 255) << shift);
-        }
-        return true;
-    }
-
-    Channel red_{};
-    Channel green_{};
-    Channel blue_{};
+    bool isEmpty() const { return width <= 0 || height <= 0; }
 };
-
-bool hostIsLittleEndian() {
-    const std::uint32_t probe = 1;
-    std::uint8_t first = 0;
-    std::memcpy(&first, &probe, 1);
-    return first == 1;
-}
 
 } // namespace
 
 struct WindowDC::Impl {
     Display* display = nullptr;
     Window window = 0;
+    Window root = 0;
+    int screenWidth = 0;
+    int screenHeight = 0;
     GC gc = nullptr;
     Visual* visual = nullptr;
     int depth = 0;
     bool paintable = false; // the visual is one we convert to
-    PixelFormat format;
+    x11::PixelRows rows;
 
-    // The last frame, on the server, also the window's background.
-    Pixmap frame = 0;
-    std::int32_t frameWidth = 0;
-    std::int32_t frameHeight = 0;
+    // The window's background: the last frame, on the server (0: black).
+    Pixmap background = 0;
+    // A pixmap of our own that holds the last frame, when the staging image cannot
+    // be a pixmap itself.
+    Pixmap ownFrame = 0;
+    int ownFrameWidth = 0;
+    int ownFrameHeight = 0;
 
-    // Client-side image of the frame being painted; its pixels live in `buffer`.
-    XImage* image = nullptr;
-    std::vector<char> buffer;
-    bool wordPixels = false; // 32 bits per pixel in host byte order: stored directly
+    // Where frames are converted before they go to the server.
+    std::unique_ptr<x11::FrameImage> staging;
 
     ~Impl() {
-        destroyImage();
-        if (frame) {
-            XSetWindowBackground(display, window, BlackPixel(display, DefaultScreen(display)));
-            XFreePixmap(display, frame);
-        }
+        x11::RequestScope scope;
+        setBackground(0);
+        dropOwnFrame();
+        staging.reset();
         if (gc) XFreeGC(display, gc);
-        XFlush(display);
     }
 
-    void destroyImage() {
-        if (!image) return;
-        image->data = nullptr; // the buffer is ours
-        XDestroyImage(image);
-        image = nullptr;
+    void setBackground(Pixmap pixmap) {
+        if (pixmap == background) return;
+        if (pixmap)
+            XSetWindowBackgroundPixmap(display, window, pixmap);
+        else
+            XSetWindowBackground(display, window, BlackPixel(display, DefaultScreen(display)));
+        background = pixmap;
     }
 
-    // An image and a server pixmap of width × height, reused while the size stays.
-    bool prepare(std::int32_t width, std::int32_t height) {
-        if (!image || image->width != width || image->height != height) {
-            destroyImage();
-            image = XCreateImage(display, visual, static_cast<unsigned>(depth), ZPixmap, 0, nullptr,
-                                 static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
-            if (!image) return false;
-            wordPixels = image->bits_per_pixel == 32;
-            if (wordPixels) {
-                image->byte_order = hostIsLittleEndian() ? LSBFirst : MSBFirst;
-                XInitImage(image);
-            }
-            buffer.assign(static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height), 0);
-            image->data = buffer.data();
+    void dropOwnFrame() {
+        if (!ownFrame) return;
+        if (background == ownFrame) setBackground(0);
+        XFreePixmap(display, ownFrame);
+        ownFrame = 0;
+    }
+
+    // A pixmap of our own of the image's size; false when the server cannot make it.
+    bool keepOwnFrame(int width, int height) {
+        if (ownFrame && ownFrameWidth == width && ownFrameHeight == height) return true;
+        dropOwnFrame();
+        x11::RequestScope made;
+        const Pixmap pixmap = XCreatePixmap(display, window, static_cast<unsigned>(width),
+                                            static_cast<unsigned>(height), static_cast<unsigned>(depth));
+        if (!made.succeeded()) {
+            XFreePixmap(display, pixmap);
+            return false;
         }
-        if (!frame || frameWidth != width || frameHeight != height) {
-            if (frame) XFreePixmap(display, frame);
-            frame = XCreatePixmap(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height),
-                                  static_cast<unsigned>(depth));
-            frameWidth = width;
-            frameHeight = height;
-            XSetWindowBackgroundPixmap(display, window, frame);
-        }
+        ownFrame = pixmap;
+        ownFrameWidth = width;
+        ownFrameHeight = height;
         return true;
     }
 
-    void store(std::int32_t x, std::int32_t y, std::uint32_t pixel) {
-        if (wordPixels) {
-            char* at = buffer.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(image->bytes_per_line) +
-                       static_cast<std::size_t>(x) * 4;
-            std::memcpy(at, &pixel, 4);
-        } else {
-            XPutPixel(image, x, y, pixel);
+    // The part of a width x height image at the window's origin that can be seen: all
+    // of it when it is no larger than the screen, else the part over the screen.
+    Area visibleArea(int width, int height) {
+        if (width <= screenWidth && height <= screenHeight) return {0, 0, width, height};
+        int originX = 0, originY = 0;
+        Window child = 0;
+        if (!XTranslateCoordinates(display, window, root, 0, 0, &originX, &originY, &child)) return {};
+        const int left = std::max(0, -originX);
+        const int top = std::max(0, -originY);
+        const int right = std::min(width, screenWidth - originX);
+        const int bottom = std::min(height, screenHeight - originY);
+        return {left, top, right - left, bottom - top};
+    }
+
+    // Converts rows [top, top + count) of the area into rows 0.. of the staging image.
+    template <typename RowOf>
+    void convertRows(const DibView& view, const Area& area, int top, int count, RowOf rowOf) {
+        XImage& image = staging->image();
+        const int bitCount = view.header->bitCount;
+        const std::size_t firstByte = static_cast<std::size_t>(area.x) * static_cast<std::size_t>(bitCount / 8);
+        for (int j = 0; j < count; ++j) {
+            const std::uint8_t* source =
+                view.bits + static_cast<std::size_t>(rowOf(area.y + top + j)) * view.stride + firstByte;
+            if (bitCount == 8)
+                rows.row8(image, j, source, area.width);
+            else
+                rows.row24(image, j, source, area.width);
         }
     }
 
-    // Paints width × height pixels; window row y shows memory row rowOf(y).
+    // Paints width x height pixels; window row y shows memory row rowOf(y).
     template <typename RowOf>
     void paint(const DibView& view, std::int32_t width, std::int32_t height, RowOf rowOf) {
         if (!paintable || !view.header || !view.bits) return;
         const int bitCount = view.header->bitCount;
         if (bitCount != 8 && bitCount != 24) return;
         if (bitCount == 8 && !view.colors) return;
-        width = std::min({width, view.header->width, kMaxWindowSide});
-        height = std::min({height, view.header->height, kMaxWindowSide});
-        if (width <= 0 || height <= 0 || !prepare(width, height)) return;
+        width = std::min(width, view.header->width);
+        height = std::min(height, view.header->height);
+        if (width <= 0 || height <= 0) return;
 
-        if (bitCount == 8) {
-            std::uint32_t palette[kColorTableEntries];
-            for (int i = 0; i < kColorTableEntries; ++i) {
-                const ColorEntry& e = (*view.colors)[static_cast<std::size_t>(i)];
-                palette[i] = format.pixel(e.red, e.green, e.blue);
-            }
-            for (std::int32_t y = 0; y < height; ++y) {
-                const std::uint8_t* row = view.bits + static_cast<std::size_t>(rowOf(y)) * view.stride;
-                for (std::int32_t x = 0; x < width; ++x) store(x, y, palette[row[x]]);
-            }
-        } else {
-            for (std::int32_t y = 0; y < height; ++y) {
-                const std::uint8_t* row = view.bits + static_cast<std::size_t>(rowOf(y)) * view.stride;
-                for (std::int32_t x = 0; x < width; ++x) {
-                    const std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
-                    store(x, y, format.pixel(p[2], p[1], p[0]));
-                }
-            }
+        x11::RequestScope scope;
+        const Area area = visibleArea(width, height);
+        if (area.isEmpty()) return;
+        if (bitCount == 8) rows.setColors(*view.colors);
+        if (!staging) staging = std::make_unique<x11::FrameImage>(display);
+
+        // A window that fits the screen keeps the frame as its background: at best
+        // written straight into a pixmap the server shares with us.
+        const bool whole = area.width == width && area.height == height;
+        if (whole && staging->preparePixmap(visual, depth, width, height, window)) {
+            dropOwnFrame();
+            convertRows(view, area, 0, height, rowOf);
+            setBackground(staging->pixmap());
+            XClearWindow(display, window);
+            staging->serverReads();
+            return;
         }
-        XPutImage(display, frame, gc, image, 0, 0, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
-        XClearWindow(display, window); // shows the new background, the frame
-        XFlush(display);
+        // Otherwise converted in bands and uploaded: into a pixmap of our own, or, for
+        // a window larger than the screen, straight into the part that can be seen.
+        Drawable target = window;
+        if (whole && keepOwnFrame(width, height))
+            target = ownFrame;
+        else
+            dropOwnFrame();
+        const int bandRows =
+            static_cast<int>(std::clamp<std::int64_t>(x11::kMaxFrameImagePixels / area.width, 1, area.height));
+        for (int top = 0; top < area.height; top += bandRows) {
+            if (!staging->prepare(visual, depth, area.width, bandRows)) return;
+            const int count = std::min(bandRows, area.height - top);
+            convertRows(view, area, top, count, rowOf);
+            staging->upload(target, gc, area.x, area.y + top, count);
+        }
+        if (target == ownFrame) {
+            setBackground(ownFrame);
+            XClearWindow(display, window); // shows the new background, the frame
+        } else {
+            setBackground(0);
+        }
     }
 };
 
 std::unique_ptr<WindowDC> WindowDC::acquire(WindowHandle window) {
-    Display* display = x11::sharedDisplay();
+    x11::RequestScope scope;
+    Display* display = scope.display();
     XWindowAttributes attributes;
     if (!display || !attributesOf(display, toWindow(window), attributes)) return nullptr;
     auto impl = std::make_unique<Impl>();
     impl->display = display;
     impl->window = toWindow(window);
+    impl->root = attributes.root;
+    impl->screenWidth = WidthOfScreen(attributes.screen);
+    impl->screenHeight = HeightOfScreen(attributes.screen);
     impl->visual = attributes.visual;
     impl->depth = attributes.depth;
-    impl->paintable = impl->format.load(attributes.visual);
+    impl->paintable = impl->rows.load(attributes.visual);
     XGCValues values{};
     values.graphics_exposures = False; // no NoExpose events piling up on our connection
     impl->gc = XCreateGC(display, impl->window, GCGraphicsExposures, &values);

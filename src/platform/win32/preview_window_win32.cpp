@@ -126,8 +126,9 @@ bool isPreviewClassRegistered(const char* name) {
 
 // ---- windows ----------------------------------------------------------------------------
 
-WindowHandle createChildPreviewWindow(const char* className, WindowHandle parent, const WindowBox& box) {
+WindowHandle createChildPreviewWindow(const char* className, WindowHandle parent, const WindowBox& requested) {
     if (parent == 0) return 0;
+    const WindowBox box = clampedToWin32(requested);
     HWND window = CreateWindowExA(0, className, kChildPreviewTitle, kChildPreviewStyle, box.x, box.y, box.width,
                                   box.height, toHwnd(parent),
                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(kChildPreviewId)),
