@@ -156,13 +156,12 @@ void finishVectorDemosaic(std::uint8_t* dstBits, const std::uint8_t* srcBits, co
     leftEdge.right = rect.left + std::min(width, 16);
     demosaic8To24(dstBits, srcBits, &leftEdge, dstX, dstY, 3, 1, dstStride, srcStride, context, 0);
 
-    // Columns m + 2..W - 3: what the whole vector steps do not reach.
+    // Columns m + 2..W - 3: what the whole vector steps do not reach. With no
+    // whole step at all (m = 0, widths below 20) that is every column 2..W - 3.
     const std::int32_t m = width >= 4 ? 16 * ((width - 4) / 16) : 0;
-    if (m > 0) {
-        KernelRect rightEdge = rect;
-        rightEdge.left = rect.left + m;
-        demosaic8To24(dstBits, srcBits, &rightEdge, dstX + m, dstY, 3, 1, dstStride, srcStride, context, 0);
-    }
+    KernelRect rightEdge = rect;
+    rightEdge.left = rect.left + m;
+    demosaic8To24(dstBits, srcBits, &rightEdge, dstX + m, dstY, 3, 1, dstStride, srcStride, context, 0);
 
     // Columns 0, 1 and W - 1 of every row become black (only those inside the
     // rectangle, for rectangles narrower than three pixels).
