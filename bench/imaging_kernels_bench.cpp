@@ -144,6 +144,12 @@ BENCHMARK_CAPTURE(demosaicBench, demosaic8To24Mmx, demosaic8To24Mmx, 8, 24);
 BENCHMARK_CAPTURE(demosaicBench, demosaic8To24Sse2, demosaic8To24Sse2, 8, 24);
 BENCHMARK_CAPTURE(demosaicBench, demosaic8To24Sse3, demosaic8To24Sse3, 8, 24);
 BENCHMARK_CAPTURE(demosaicBench, demosaic16To48, demosaic16To48, 16, 48);
+BENCHMARK_CAPTURE(demosaicBench, demosaic16To48Sse2_48bit, demosaic16To48Sse2, 16, 48);
+BENCHMARK_CAPTURE(demosaicBench, demosaic16To48Sse2_64bit, demosaic16To48Sse2, 16, 64);
+BENCHMARK_CAPTURE(demosaicBench, demosaic8To24ExactSse2_24bit, demosaic8To24ExactSse2, 8, 24);
+BENCHMARK_CAPTURE(demosaicBench, demosaic8To24ExactSse2_32bit, demosaic8To24ExactSse2, 8, 32);
+BENCHMARK_CAPTURE(demosaicBench, exactSse2Lanes_48bit, detail::demosaicExactWithSse2, 16, 48);
+BENCHMARK_CAPTURE(demosaicBench, exactSse2Lanes_24bit, detail::demosaicExactWithSse2, 8, 24);
 // The 16-pixel loops on their own (the kernels above use the 32-pixel loop where
 // the processor has AVX2).
 BENCHMARK_CAPTURE(demosaicBench, rowsSse2Only, detail::demosaic8To24WithRowsSse2, 8, 24);
