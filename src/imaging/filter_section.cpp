@@ -1,0 +1,184 @@
+// The filter section over bands of rows.
+//
+// A band [a0, a1) goes through the demosaic, hue and saturation and the map before
+// sharpen in place in the output (stage A), which also copies the band's rows into
+// the window of unsharpened rows. Sharpening row y reads unsharpened rows y - 2..y + 1,
+// so once stage A has reached row a1 - 1, rows up to a1 - 2 are sharpened from the
+// window and mapped by the map after sharpen (stage S); the window then keeps only
+// the three rows the next stage S still reads.
+
+#include "imaging/filter_section.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "imaging/filter_kernels.h"
+#include "imaging/hue_saturation.h"
+#include "imaging/sample_map.h"
+#include "imaging/surface.h"
+#include "imaging/tone_filters.h"
+
+namespace orvix {
+namespace {
+
+inline constexpr std::int32_t kGammaOff = 100;
+inline constexpr std::uint32_t kBandBytes = 64 * 1024;
+
+struct SectionPlan {
+    SectionPlan(Surface& image, SampleDepth depth) : output(image), before(depth), after(depth) {}
+
+    Surface& output;
+    const BandDemosaic* demosaic = nullptr;
+    ToneKernels kernels;
+    bool hue = false;
+    HlsAdjust adjust;
+    bool sharpen = false;
+    FilterStepParams sharpenParams;
+    detail::SampleMap before; // gamma, contrast, and brightness when sharpen is off
+    detail::SampleMap after;  // brightness after sharpen
+    int samplesPerPixel = 1;
+    int channels = 1;
+    bool vectors = true;
+    std::uint8_t* window = nullptr; // unsharpened rows from windowBase on
+    std::int32_t windowBase = 0;
+};
+
+SampleDepth depthOf(const Surface& image) {
+    return image.bitsPerPixel() == 16 || image.bitsPerPixel() >= 48 ? SampleDepth::Bits10 : SampleDepth::Bits8;
+}
+
+std::uint8_t* rowOf(Surface& image, std::int32_t y) {
+    return image.bits() + static_cast<std::ptrdiff_t>(y) * static_cast<std::ptrdiff_t>(image.stride());
+}
+
+// Runs a kernel in place over output rows [first, end), as a whole-image blit in place
+// runs it on those rows.
+template <typename Record>
+void runOnRows(PixelKernel kernel, Surface& image, std::int32_t first, std::int32_t end, Record& record) {
+    Record* pointer = &record;
+    const KernelRect rect{0, first, image.width(), end};
+    kernel(image.bits(), image.bits(), &rect, 0, first, image.bytesPerPixel(), image.bytesPerPixel(), image.stride(),
+           image.stride(), &pointer, 0);
+}
+
+void mapRows(const SectionPlan& plan, const detail::SampleMap& map, std::int32_t first, std::int32_t end) {
+    if (map.isIdentity()) return;
+    for (std::int32_t y = first; y < end; ++y) {
+        std::uint8_t* row = rowOf(plan.output, y);
+        detail::mapRow(map, row, row, plan.output.width(), plan.samplesPerPixel, plan.channels, plan.vectors);
+    }
+}
+
+void stageA(SectionPlan& plan, std::int32_t a0, std::int32_t a1) {
+    if (plan.demosaic) {
+        const detail::DemosaicCall& call = plan.demosaic->call;
+        detail::demosaicRows(plan.demosaic->kernel, call, a0 - call.dstY, a1 - call.dstY);
+    }
+    if (plan.hue) {
+        runOnRows(plan.kernels.hueSaturation, plan.output, a0, a1, plan.adjust);
+    }
+    mapRows(plan, plan.before, a0, a1);
+    if (plan.sharpen) {
+        const std::size_t stride = plan.output.stride();
+        std::memcpy(plan.window + static_cast<std::size_t>(a0 - plan.windowBase) * stride, rowOf(plan.output, a0),
+                    static_cast<std::size_t>(a1 - a0) * stride);
+    }
+}
+
+void stageS(SectionPlan& plan, std::int32_t s0, std::int32_t s1) {
+    Surface& output = plan.output;
+    const std::int32_t first = std::max(s0, 2);
+    const std::int32_t end = std::min(s1, output.height() - 2);
+    if (first < end) {
+        // The window's rows first - 2..end - 1 as the source; the kernel writes rows first..end - 1.
+        const KernelRect rect{0, first - 2 - plan.windowBase, output.width(), end + 2 - plan.windowBase};
+        FilterStepParams* pointer = &plan.sharpenParams;
+        plan.kernels.sharpen(output.bits(), plan.window, &rect, 0, first - 2, output.bytesPerPixel(),
+                             output.bytesPerPixel(), output.stride(), output.stride(), &pointer, 0);
+    }
+    mapRows(plan, plan.after, s0, s1);
+}
+
+// Keeps the window's rows from `base` to `end` (exclusive), moved to its start.
+void slideWindow(SectionPlan& plan, std::int32_t base, std::int32_t end) {
+    if (base <= plan.windowBase) return;
+    const std::size_t stride = plan.output.stride();
+    std::memmove(plan.window, plan.window + static_cast<std::size_t>(base - plan.windowBase) * stride,
+                 static_cast<std::size_t>(end - base) * stride);
+    plan.windowBase = base;
+}
+
+void buildMaps(SectionPlan& plan, const FilterSettings& settings, FilterTableCache& tables, SampleDepth depth) {
+    if (settings.gamma != kGammaOff) {
+        plan.before.appendTable(*tables.gamma(settings.gamma, depth));
+    }
+    if (settings.contrast != 0) {
+        plan.before.appendTable(*tables.contrast(settings.contrast, depth));
+    }
+    if (settings.brightness != 0) {
+        (plan.sharpen ? plan.after : plan.before).appendBrightness(settings.brightness);
+    }
+}
+
+void runBands(SectionPlan& plan, std::int32_t bandRows) {
+    const std::int32_t height = plan.output.height();
+    std::int32_t sharpened = 0; // rows [0, sharpened) are finished
+    for (std::int32_t a0 = 0; a0 < height; a0 += bandRows) {
+        const std::int32_t a1 = std::min(a0 + bandRows, height);
+        stageA(plan, a0, a1);
+        if (!plan.sharpen) continue;
+        const std::int32_t ready = a1 == height ? height : a1 - 1;
+        if (ready > sharpened) {
+            stageS(plan, sharpened, ready);
+            sharpened = ready;
+        }
+        slideWindow(plan, std::max(sharpened - 2, 0), a1);
+    }
+}
+
+} // namespace
+
+void applyFilterBands(Surface& output, Surface* work, const FilterSettings& settings, FilterTableCache& tables,
+                      const BandDemosaic* demosaic, const SectionOptions& options) {
+    if (output.isEmpty()) return;
+    const SampleDepth depth = depthOf(output);
+    SectionPlan plan(output, depth);
+    plan.kernels = toneKernelsFor(output.bitsPerPixel());
+    plan.vectors = options.vectors;
+    if (demosaic && demosaic->kernel && detail::demosaicRows(demosaic->kernel, demosaic->call, 0, 0)) {
+        plan.demosaic = demosaic;
+    } else if (demosaic && demosaic->kernel) {
+        // A kernel without a band form runs over the whole frame first.
+        const detail::DemosaicCall& c = demosaic->call;
+        const DemosaicParams* params = &c.params;
+        KernelRect rect = c.rect;
+        demosaic->kernel(c.dstBits, c.srcBits, &rect, c.dstX, c.dstY, c.dstBytesPerPixel, c.srcBytesPerPixel,
+                         c.dstStride, c.srcStride, &params, 0);
+    }
+    if (!plan.kernels.gamma) {
+        if (plan.demosaic) detail::demosaicRows(demosaic->kernel, demosaic->call, 0, demosaic->call.rect.height());
+        return;
+    }
+    plan.hue = plan.kernels.hueSaturation && (settings.hue != 0 || settings.saturation != 0);
+    plan.adjust.hueShift = settings.hue;
+    plan.adjust.lightnessOffset = 0;
+    plan.adjust.saturationOffset = settings.saturation;
+    plan.sharpen = settings.sharpness != 0 && sharpenWorkFits(output, work);
+    plan.sharpenParams = FilterStepParams{settings.sharpness, &tables};
+    const int sampleBytes = depth == SampleDepth::Bits8 ? 1 : 2;
+    plan.samplesPerPixel = output.bytesPerPixel() / sampleBytes;
+    plan.channels = std::min(plan.samplesPerPixel, 3);
+    buildMaps(plan, settings, tables, depth);
+
+    std::int32_t bandRows = options.bandRows > 0
+                                ? options.bandRows
+                                : static_cast<std::int32_t>(std::clamp<std::uint32_t>(kBandBytes / output.stride(), 4, 64));
+    if (plan.sharpen) {
+        plan.window = work->bits();
+        // The window holds a band and three more rows; a frame too low for that is one band.
+        if (bandRows + 3 > output.height()) bandRows = output.height();
+    }
+    runBands(plan, bandRows);
+}
+
+} // namespace orvix
