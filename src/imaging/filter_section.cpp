@@ -15,6 +15,8 @@
 #include "imaging/filter_kernels.h"
 #include "imaging/hue_saturation.h"
 #include "imaging/sample_map.h"
+#include "imaging/sharpen_rows.h"
+#include "imaging/simd_target.h"
 #include "imaging/surface.h"
 #include "imaging/tone_filters.h"
 
@@ -36,6 +38,8 @@ struct SectionPlan {
     FilterStepParams sharpenParams;
     detail::SampleMap before; // gamma, contrast, and brightness when sharpen is off
     detail::SampleMap after;  // brightness after sharpen
+    bool sharpenRowsAvx2 = false;         // stage S runs the AVX2 rows itself
+    detail::FoldedBrightness folded;     // `after` folded into those rows
     int samplesPerPixel = 1;
     int channels = 1;
     bool vectors = true;
@@ -85,7 +89,45 @@ void stageA(SectionPlan& plan, std::int32_t a0, std::int32_t a1) {
     }
 }
 
+// Rows [s0, s1) with the AVX2 sharpen rows: interior pixels of rows 2..H - 3 from the
+// window (the brightness folded in when it can be), the rest through `after`.
+void stageSRows(SectionPlan& plan, std::int32_t s0, std::int32_t s1) {
+    Surface& output = plan.output;
+    const std::int32_t width = output.width();
+    const std::size_t stride = output.stride();
+    const int sampleBytes = output.bytesPerPixel() / plan.samplesPerPixel;
+    const std::ptrdiff_t pixelBytes = output.bytesPerPixel();
+    for (std::int32_t y = s0; y < s1; ++y) {
+        std::uint8_t* row = rowOf(output, y);
+        if (y < 2 || y > output.height() - 3) {
+            if (!plan.after.isIdentity()) {
+                detail::mapRow(plan.after, row, row, width, plan.samplesPerPixel, plan.channels, plan.vectors);
+            }
+            continue;
+        }
+        const std::uint8_t* window = plan.window + static_cast<std::size_t>(y - 2 - plan.windowBase) * stride;
+        const std::uint8_t* rows[4] = {window, window + stride, window + 2 * stride, window + 3 * stride};
+        detail::sharpenRowAvx2(rows, row, width, plan.samplesPerPixel, plan.channels, plan.sharpenParams.setting,
+                               sampleBytes, plan.folded);
+        if (plan.after.isIdentity()) continue;
+        if (!plan.folded.active) {
+            detail::mapRow(plan.after, row, row, width, plan.samplesPerPixel, plan.channels, plan.vectors);
+            continue;
+        }
+        // The columns sharpen leaves alone: 0, 1 and W - 2, W - 1.
+        const std::int32_t left = std::min(width, 2);
+        const std::int32_t right = std::max(width - 2, left);
+        detail::mapRow(plan.after, row, row, left, plan.samplesPerPixel, plan.channels, false);
+        detail::mapRow(plan.after, row + right * pixelBytes, row + right * pixelBytes, width - right,
+                       plan.samplesPerPixel, plan.channels, false);
+    }
+}
+
 void stageS(SectionPlan& plan, std::int32_t s0, std::int32_t s1) {
+    if (plan.sharpenRowsAvx2) {
+        stageSRows(plan, s0, s1);
+        return;
+    }
     Surface& output = plan.output;
     const std::int32_t first = std::max(s0, 2);
     const std::int32_t end = std::min(s1, output.height() - 2);
@@ -118,6 +160,24 @@ void buildMaps(SectionPlan& plan, const FilterSettings& settings, FilterTableCac
     if (settings.brightness != 0) {
         (plan.sharpen ? plan.after : plan.before).appendBrightness(settings.brightness);
     }
+}
+
+// The AVX2 sharpen rows where the processor has them and they are exact for this
+// sharpness and layout; brightness folded into them when a fixed-point factor gives
+// its table exactly.
+void chooseSharpenRows(SectionPlan& plan, std::int32_t brightness, int sampleBytes) {
+#if ORVIX_HAVE_X86_SIMD
+    const std::int64_t maxValue = plan.before.maxValue();
+    const std::int64_t sharpness = plan.sharpenParams.setting;
+    const bool layoutFits = plan.channels == 1 ? plan.samplesPerPixel == 1 : plan.samplesPerPixel >= 3;
+    plan.sharpenRowsAvx2 = plan.sharpen && plan.vectors && layoutFits && detail::avx2Usable() &&
+                           (sharpness < 0 ? -sharpness : sharpness) * maxValue <= 32767;
+    if (plan.sharpenRowsAvx2 && !plan.after.isIdentity()) {
+        detail::foldBrightness(plan.after, brightnessFactor(brightness), plan.after.maxValue(), plan.folded);
+    }
+#endif
+    (void)brightness;
+    (void)sampleBytes;
 }
 
 void runBands(SectionPlan& plan, std::int32_t bandRows) {
@@ -169,6 +229,7 @@ void applyFilterBands(Surface& output, Surface* work, const FilterSettings& sett
     plan.samplesPerPixel = output.bytesPerPixel() / sampleBytes;
     plan.channels = std::min(plan.samplesPerPixel, 3);
     buildMaps(plan, settings, tables, depth);
+    chooseSharpenRows(plan, settings.brightness, sampleBytes);
 
     std::int32_t bandRows = options.bandRows > 0
                                 ? options.bandRows
