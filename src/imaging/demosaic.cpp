@@ -218,12 +218,20 @@ void blackenEdgeColumns(const detail::DemosaicCall& call, std::int32_t firstRow,
     }
 }
 
-// The reference arithmetic on the columns a band call's rectangle is cut to.
-void referenceColumns(const detail::DemosaicCall& band, std::int32_t left, std::int32_t right) {
+// The reference arithmetic on the columns a band call's rectangle is cut to; with
+// `sse2`, through the exact SSE2 engine (the same bytes) where the cut is wide enough.
+void referenceColumns(const detail::DemosaicCall& band, std::int32_t left, std::int32_t right, bool sse2) {
     detail::DemosaicCall cut = band;
     cut.rect.left = band.rect.left + left;
     cut.rect.right = band.rect.left + right;
     cut.dstX = band.dstX + left;
+#if ORVIX_HAVE_X86_SIMD
+    if (sse2 && detail::exactLanesApply(cut, detail::kExactLanesSse2)) {
+        detail::demosaicExactRowsSse2(cut, 0, cut.rect.height());
+        return;
+    }
+#endif
+    (void)sse2;
     detail::demosaicReferenceRows8(cut, 0, cut.rect.height());
 }
 
@@ -243,10 +251,16 @@ void vectorDemosaicRows(RowsFunction rows, const detail::DemosaicCall& call, std
             rows(band.dstBits, band.srcBits, band.rect, band.dstX, band.dstY, band.dstStride, band.srcStride,
                  band.params.bayerMode, detail::vectorGains(band.params));
         }
-        // The vector loop may start at column 3 and its first steps read on the left edge.
-        referenceColumns(band, 0, std::min(width, 16));
+        // The vector loop may start at column 3 and its first steps read on the left
+        // edge. Every loop but the multimedia-register one implies SSE2.
+#if ORVIX_HAVE_X86_SIMD
+        const bool sse2 = rows != nullptr && rows != detail::demosaicRowsMmx;
+#else
+        const bool sse2 = false;
+#endif
+        referenceColumns(band, 0, std::min(width, 16), sse2);
         const std::int32_t m = 16 * ((width - 4) / 16);
-        referenceColumns(band, m, width);
+        referenceColumns(band, m, width, sse2);
     }
     blackenEdgeColumns(call, firstRow, endRow);
 }
