@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "imaging/demosaic_internal.h"
 
@@ -76,6 +77,14 @@ T Vec mulHigh(Vec a, Vec b) { return _mm256_mulhi_epu16(a, b); }
 T Vec minimum(Vec v, Vec limit) { return _mm256_min_epu16(v, limit); }
 T Vec oddLanes() { return _mm256_set1_epi32(static_cast<int>(0xFFFF0000u)); }
 T bool above10Bits(Vec seen) { return !_mm256_testz_si256(seen, _mm256_set1_epi16(static_cast<short>(0xFC00))); }
+
+// Sixteen 16-bit samples (each at most 1023) through a table of 32-bit entries.
+T Vec gatherWords(const std::int32_t* table, Vec v) {
+    const int* base = reinterpret_cast<const int*>(table);
+    const Vec low = _mm256_i32gather_epi32(base, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(v)), 4);
+    const Vec high = _mm256_i32gather_epi32(base, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(v, 1)), 4);
+    return _mm256_permute4x64_epi64(_mm256_packus_epi32(low, high), 0xD8);
+}
 
 T Vec mask(const ShuffleMask& m) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(m.data())); }
 T Vec load(const std::uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
@@ -147,15 +156,24 @@ T void store64(std::uint8_t* out, Vec blue, Vec green, Vec red) {
 } // namespace lanes
 
 #define ORVIX_LANES_TARGET ORVIX_TARGET_AVX2
+#define ORVIX_LANES_GATHER 1
 #define ORVIX_EXACT_ROWS_NAME demosaicExactRows
+#define ORVIX_EXACT_ROWS_MAPPED_NAME demosaicExactRowsMapped
 #include "imaging/demosaic_exact_rows.inc"
 #undef ORVIX_LANES_TARGET
+#undef ORVIX_LANES_GATHER
 #undef ORVIX_EXACT_ROWS_NAME
+#undef ORVIX_EXACT_ROWS_MAPPED_NAME
 
 } // namespace avx2_exact
 
 void demosaicExactRowsAvx2(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow) {
     avx2_exact::demosaicExactRows(call, firstRow, endRow);
+}
+
+void demosaicExactRowsAvx2Mapped(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow,
+                                 const std::int32_t* map) {
+    avx2_exact::demosaicExactRowsMapped(call, firstRow, endRow, map);
 }
 
 } // namespace orvix::detail

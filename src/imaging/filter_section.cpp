@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "imaging/demosaic.h"
 #include "imaging/filter_kernels.h"
 #include "imaging/hue_saturation.h"
 #include "imaging/sample_map.h"
@@ -38,6 +39,7 @@ struct SectionPlan {
     FilterStepParams sharpenParams;
     detail::SampleMap before; // gamma, contrast, and brightness when sharpen is off
     detail::SampleMap after;  // brightness after sharpen
+    bool mapInDemosaic = false;           // the demosaic applies `before` to what it writes
     bool sharpenRowsAvx2 = false;         // stage S runs the AVX2 rows itself
     detail::FoldedBrightness folded;     // `after` folded into those rows
     int samplesPerPixel = 1;
@@ -73,15 +75,42 @@ void mapRows(const SectionPlan& plan, const detail::SampleMap& map, std::int32_t
     }
 }
 
+// `before` on the pixels of rows [a0, a1) that the demosaic does not write: outside
+// columns 2..W - 3 of its rows 2..H - 3.
+void mapAroundDemosaic(const SectionPlan& plan, std::int32_t a0, std::int32_t a1) {
+    const detail::DemosaicCall& call = plan.demosaic->call;
+    const std::int32_t width = plan.output.width();
+    const std::ptrdiff_t pixelBytes = plan.output.bytesPerPixel();
+    const std::int32_t left = std::clamp(call.dstX + 2, 0, width);
+    const std::int32_t right = std::clamp(call.dstX + call.rect.width() - 2, left, width);
+    for (std::int32_t y = a0; y < a1; ++y) {
+        std::uint8_t* row = rowOf(plan.output, y);
+        const std::int32_t j = y - call.dstY;
+        if (j < 2 || j > call.rect.height() - 3 || left == right) {
+            detail::mapRow(plan.before, row, row, width, plan.samplesPerPixel, plan.channels, plan.vectors);
+            continue;
+        }
+        detail::mapRow(plan.before, row, row, left, plan.samplesPerPixel, plan.channels, false);
+        detail::mapRow(plan.before, row + right * pixelBytes, row + right * pixelBytes, width - right,
+                       plan.samplesPerPixel, plan.channels, false);
+    }
+}
+
 void stageA(SectionPlan& plan, std::int32_t a0, std::int32_t a1) {
-    if (plan.demosaic) {
+    if (plan.mapInDemosaic) {
         const detail::DemosaicCall& call = plan.demosaic->call;
-        detail::demosaicRows(plan.demosaic->kernel, call, a0 - call.dstY, a1 - call.dstY);
+        detail::demosaicExactRowsAvx2Mapped(call, a0 - call.dstY, a1 - call.dstY, plan.before.words());
+        mapAroundDemosaic(plan, a0, a1);
+    } else {
+        if (plan.demosaic) {
+            const detail::DemosaicCall& call = plan.demosaic->call;
+            detail::demosaicRows(plan.demosaic->kernel, call, a0 - call.dstY, a1 - call.dstY);
+        }
+        if (plan.hue) {
+            runOnRows(plan.kernels.hueSaturation, plan.output, a0, a1, plan.adjust);
+        }
+        mapRows(plan, plan.before, a0, a1);
     }
-    if (plan.hue) {
-        runOnRows(plan.kernels.hueSaturation, plan.output, a0, a1, plan.adjust);
-    }
-    mapRows(plan, plan.before, a0, a1);
     if (plan.sharpen) {
         const std::size_t stride = plan.output.stride();
         std::memcpy(plan.window + static_cast<std::size_t>(a0 - plan.windowBase) * stride, rowOf(plan.output, a0),
@@ -230,6 +259,13 @@ void applyFilterBands(Surface& output, Surface* work, const FilterSettings& sett
     plan.channels = std::min(plan.samplesPerPixel, 3);
     buildMaps(plan, settings, tables, depth);
     chooseSharpenRows(plan, settings.brightness, sampleBytes);
+#if ORVIX_HAVE_X86_SIMD
+    // A 10-bit frame with no hue step between: the demosaic's lanes go through the
+    // table before they are stored.
+    plan.mapInDemosaic = plan.demosaic && plan.demosaic->kernel == demosaic16To48Sse2 &&
+                         plan.demosaic->call.srcBytesPerPixel == 2 && depth == SampleDepth::Bits10 && !plan.hue &&
+                         !plan.before.isIdentity() && plan.vectors && detail::avx2Usable();
+#endif
 
     std::int32_t bandRows = options.bandRows > 0
                                 ? options.bandRows

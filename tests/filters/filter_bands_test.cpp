@@ -109,7 +109,7 @@ TEST(FilterBands, EveryTypeSizeBandAndSettingGivesThePlainSectionsBytes) {
                 for (int repeat = 0; repeat < 3; ++repeat) {
                     const FilterSettings settings = randomSettings(rng);
                     Frame plain(type, size[0], size[1]);
-                    fillRandom(plain.raw, rng, rawIs16(type), type == 1);
+                    fillRandom(plain.raw, rng, rawIs16(type), rawIs16(type));
                     if (type >= 2) fillRandom(plain.colour, rng, type >= 4, false); // the previous frame
                     Frame banded(type, size[0], size[1]);
                     std::memcpy(banded.raw.bits(), plain.raw.bits(), plain.raw.byteCount());
