@@ -47,6 +47,7 @@ struct SectionPlan {
     bool vectors = true;
     std::uint8_t* window = nullptr; // unsharpened rows from windowBase on
     std::int32_t windowBase = 0;
+    std::int32_t ringRows = 1;      // the AVX2 path keeps row y in ring slot y % ringRows
 };
 
 SampleDepth depthOf(const Surface& image) {
@@ -73,6 +74,25 @@ void mapRows(const SectionPlan& plan, const detail::SampleMap& map, std::int32_t
         std::uint8_t* row = rowOf(plan.output, y);
         detail::mapRow(map, row, row, plan.output.width(), plan.samplesPerPixel, plan.channels, plan.vectors);
     }
+}
+
+// The unsharpened row y in the ring of the AVX2 sharpen path.
+std::uint8_t* ringRow(const SectionPlan& plan, std::int32_t y) {
+    return plan.window + static_cast<std::size_t>(y % plan.ringRows) * plan.output.stride();
+}
+
+// Pixels [first, end) of a row from `in` to `out` through a map (copied when it is
+// the identity).
+void mapOrCopy(const SectionPlan& plan, const detail::SampleMap& map, const std::uint8_t* in, std::uint8_t* out,
+               std::int32_t first, std::int32_t end) {
+    if (first >= end) return;
+    const std::ptrdiff_t pixelBytes = plan.output.bytesPerPixel();
+    if (map.isIdentity()) {
+        if (in != out) std::memcpy(out + first * pixelBytes, in + first * pixelBytes, static_cast<std::size_t>((end - first) * pixelBytes));
+        return;
+    }
+    detail::mapRow(map, in + first * pixelBytes, out + first * pixelBytes, end - first, plan.samplesPerPixel,
+                   plan.channels, plan.vectors && end - first > 4);
 }
 
 // `before` on the pixels of rows [a0, a1) that the demosaic does not write: outside
@@ -109,7 +129,20 @@ void stageA(SectionPlan& plan, std::int32_t a0, std::int32_t a1) {
         if (plan.hue) {
             runOnRows(plan.kernels.hueSaturation, plan.output, a0, a1, plan.adjust);
         }
+            if (plan.sharpenRowsAvx2) {
+            // `before` straight into the ring; the output row is finished from there.
+            for (std::int32_t y = a0; y < a1; ++y) {
+                mapOrCopy(plan, plan.before, rowOf(plan.output, y), ringRow(plan, y), 0, plan.output.width());
+            }
+            return;
+        }
         mapRows(plan, plan.before, a0, a1);
+    }
+    if (plan.sharpenRowsAvx2) {
+        for (std::int32_t y = a0; y < a1; ++y) {
+            std::memcpy(ringRow(plan, y), rowOf(plan.output, y), plan.output.stride());
+        }
+        return;
     }
     if (plan.sharpen) {
         const std::size_t stride = plan.output.stride();
@@ -118,37 +151,31 @@ void stageA(SectionPlan& plan, std::int32_t a0, std::int32_t a1) {
     }
 }
 
-// Rows [s0, s1) with the AVX2 sharpen rows: interior pixels of rows 2..H - 3 from the
-// window (the brightness folded in when it can be), the rest through `after`.
+// Rows [s0, s1) with the AVX2 sharpen rows, from the ring of unsharpened rows:
+// interior pixels of rows 2..H - 3 sharpened (the brightness folded in when it can
+// be), every other pixel through `after`.
 void stageSRows(SectionPlan& plan, std::int32_t s0, std::int32_t s1) {
     Surface& output = plan.output;
     const std::int32_t width = output.width();
-    const std::size_t stride = output.stride();
     const int sampleBytes = output.bytesPerPixel() / plan.samplesPerPixel;
-    const std::ptrdiff_t pixelBytes = output.bytesPerPixel();
+    const std::int32_t left = std::min(width, 2);
+    const std::int32_t right = std::max(width - 2, left);
     for (std::int32_t y = s0; y < s1; ++y) {
         std::uint8_t* row = rowOf(output, y);
+        const std::uint8_t* unsharpened = ringRow(plan, y);
         if (y < 2 || y > output.height() - 3) {
-            if (!plan.after.isIdentity()) {
-                detail::mapRow(plan.after, row, row, width, plan.samplesPerPixel, plan.channels, plan.vectors);
-            }
+            mapOrCopy(plan, plan.after, unsharpened, row, 0, width);
             continue;
         }
-        const std::uint8_t* window = plan.window + static_cast<std::size_t>(y - 2 - plan.windowBase) * stride;
-        const std::uint8_t* rows[4] = {window, window + stride, window + 2 * stride, window + 3 * stride};
+        const std::uint8_t* rows[4] = {ringRow(plan, y - 2), ringRow(plan, y - 1), unsharpened, ringRow(plan, y + 1)};
         detail::sharpenRowAvx2(rows, row, width, plan.samplesPerPixel, plan.channels, plan.sharpenParams.setting,
                                sampleBytes, plan.folded);
-        if (plan.after.isIdentity()) continue;
-        if (!plan.folded.active) {
-            detail::mapRow(plan.after, row, row, width, plan.samplesPerPixel, plan.channels, plan.vectors);
-            continue;
-        }
         // The columns sharpen leaves alone: 0, 1 and W - 2, W - 1.
-        const std::int32_t left = std::min(width, 2);
-        const std::int32_t right = std::max(width - 2, left);
-        detail::mapRow(plan.after, row, row, left, plan.samplesPerPixel, plan.channels, false);
-        detail::mapRow(plan.after, row + right * pixelBytes, row + right * pixelBytes, width - right,
-                       plan.samplesPerPixel, plan.channels, false);
+        mapOrCopy(plan, plan.after, unsharpened, row, 0, left);
+        mapOrCopy(plan, plan.after, unsharpened, row, right, width);
+        if (!plan.folded.active && !plan.after.isIdentity()) {
+            mapOrCopy(plan, plan.after, row, row, left, right);
+        }
     }
 }
 
@@ -221,7 +248,7 @@ void runBands(SectionPlan& plan, std::int32_t bandRows) {
             stageS(plan, sharpened, ready);
             sharpened = ready;
         }
-        slideWindow(plan, std::max(sharpened - 2, 0), a1);
+        if (!plan.sharpenRowsAvx2) slideWindow(plan, std::max(sharpened - 2, 0), a1);
     }
 }
 
@@ -274,6 +301,7 @@ void applyFilterBands(Surface& output, Surface* work, const FilterSettings& sett
         plan.window = work->bits();
         // The window holds a band and three more rows; a frame too low for that is one band.
         if (bandRows + 3 > output.height()) bandRows = output.height();
+        plan.ringRows = std::min(bandRows + 3, output.height());
     }
     runBands(plan, bandRows);
 }
