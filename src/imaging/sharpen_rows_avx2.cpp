@@ -37,10 +37,20 @@ ORVIX_TARGET_AVX2 inline __m256i load16Samples(const std::uint8_t* p, __m256i ma
     }
 }
 
-// Stores sixteen results (already limited), keeping lanes whose `keep` mask is set.
-template <typename Sample>
+// Stores sixteen results (already limited), keeping lanes whose `keep` mask is set
+// (only when KeepFourth: pixels of four samples).
+template <typename Sample, bool KeepFourth>
 ORVIX_TARGET_AVX2 inline void store16Results(std::uint8_t* p, __m256i results, __m256i keep) {
-    if constexpr (sizeof(Sample) == 1) {
+    if constexpr (!KeepFourth) {
+        if constexpr (sizeof(Sample) == 1) {
+            const __m128i bytes =
+                _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(results, results), 0x08));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), bytes);
+        } else {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), results);
+        }
+        (void)keep;
+    } else if constexpr (sizeof(Sample) == 1) {
         const __m128i bytes = _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(results, results), 0x08));
         const __m128i keepBytes =
             _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packs_epi16(keep, keep), 0x08));
@@ -70,7 +80,7 @@ inline std::int32_t brightenOne(std::int32_t v, const FoldedBrightness& b, std::
     return std::min(v * b.whole + static_cast<std::int32_t>((std::int64_t{v} * b.fraction) >> 16), maxValue);
 }
 
-template <typename Sample, std::int32_t MaxValue>
+template <typename Sample, std::int32_t MaxValue, bool KeepFourth>
 ORVIX_TARGET_AVX2 void sharpenRow(const std::uint8_t* const rows[4], std::uint8_t* out, std::int32_t width,
                                   int samplesPerPixel, int channels, std::int32_t k, const FoldedBrightness& bright) {
     constexpr std::ptrdiff_t size = sizeof(Sample);
@@ -125,7 +135,7 @@ ORVIX_TARGET_AVX2 void sharpenRow(const std::uint8_t* const rows[4], std::uint8_
                 result = _mm256_min_epi16(
                     _mm256_add_epi16(_mm256_mullo_epi16(result, whole), _mm256_mulhi_epu16(result, fraction)), maxValue);
             }
-            store16Results<Sample>(out + at, result, keep);
+            store16Results<Sample, KeepFourth>(out + at, result, keep);
         }
         for (; q < q1; ++q) {
             if (q % spp >= channels) continue;
@@ -144,10 +154,13 @@ ORVIX_TARGET_AVX2 void sharpenRow(const std::uint8_t* const rows[4], std::uint8_
 ORVIX_TARGET_AVX2 void sharpenRowAvx2(const std::uint8_t* const rows[4], std::uint8_t* out, std::int32_t width,
                                       int samplesPerPixel, int channels, std::int32_t sharpness, int sampleBytes,
                                       const FoldedBrightness& brightness) {
+    const bool keepFourth = samplesPerPixel == 4 && channels == 3;
     if (sampleBytes == 1) {
-        sharpenRow<std::uint8_t, 255>(rows, out, width, samplesPerPixel, channels, sharpness, brightness);
+        (keepFourth ? sharpenRow<std::uint8_t, 255, true> : sharpenRow<std::uint8_t, 255, false>)(
+            rows, out, width, samplesPerPixel, channels, sharpness, brightness);
     } else {
-        sharpenRow<std::uint16_t, 1023>(rows, out, width, samplesPerPixel, channels, sharpness, brightness);
+        (keepFourth ? sharpenRow<std::uint16_t, 1023, true> : sharpenRow<std::uint16_t, 1023, false>)(
+            rows, out, width, samplesPerPixel, channels, sharpness, brightness);
     }
 }
 
