@@ -97,30 +97,51 @@ void mapOrCopy(const SectionPlan& plan, const detail::SampleMap& map, const std:
 
 // `before` on the pixels of rows [a0, a1) that the demosaic does not write: outside
 // columns 2..W - 3 of its rows 2..H - 3.
-void mapAroundDemosaic(const SectionPlan& plan, std::int32_t a0, std::int32_t a1) {
+// From the output row into `target(y)` (the output row itself, or its ring row).
+template <typename Target>
+void mapAroundDemosaic(const SectionPlan& plan, std::int32_t a0, std::int32_t a1, Target target) {
     const detail::DemosaicCall& call = plan.demosaic->call;
     const std::int32_t width = plan.output.width();
-    const std::ptrdiff_t pixelBytes = plan.output.bytesPerPixel();
     const std::int32_t left = std::clamp(call.dstX + 2, 0, width);
     const std::int32_t right = std::clamp(call.dstX + call.rect.width() - 2, left, width);
     for (std::int32_t y = a0; y < a1; ++y) {
         std::uint8_t* row = rowOf(plan.output, y);
+        std::uint8_t* out = target(y);
         const std::int32_t j = y - call.dstY;
         if (j < 2 || j > call.rect.height() - 3 || left == right) {
-            detail::mapRow(plan.before, row, row, width, plan.samplesPerPixel, plan.channels, plan.vectors);
+            mapOrCopy(plan, plan.before, row, out, 0, width);
             continue;
         }
-        detail::mapRow(plan.before, row, row, left, plan.samplesPerPixel, plan.channels, false);
-        detail::mapRow(plan.before, row + right * pixelBytes, row + right * pixelBytes, width - right,
-                       plan.samplesPerPixel, plan.channels, false);
+        mapOrCopy(plan, plan.before, row, out, 0, left);
+        mapOrCopy(plan, plan.before, row, out, right, width);
+    }
+}
+
+// The mapped demosaic of output rows [a0, a1) written straight into their ring rows,
+// one call per run of consecutive ring slots.
+void demosaicIntoRing(const SectionPlan& plan, std::int32_t a0, std::int32_t a1) {
+    const detail::DemosaicCall& call = plan.demosaic->call;
+    for (std::int32_t y0 = a0; y0 < a1;) {
+        const std::int32_t y1 = std::min(a1, y0 + plan.ringRows - y0 % plan.ringRows);
+        detail::DemosaicCall toRing = call;
+        toRing.dstBits = plan.window;
+        toRing.dstStride = plan.output.stride();
+        toRing.dstY = call.dstY - (y0 - y0 % plan.ringRows); // output row y lands in slot y % ringRows
+        detail::demosaicExactRowsAvx2Mapped(toRing, y0 - call.dstY, y1 - call.dstY, plan.before.words());
+        y0 = y1;
     }
 }
 
 void stageA(SectionPlan& plan, std::int32_t a0, std::int32_t a1) {
+    if (plan.mapInDemosaic && plan.sharpenRowsAvx2) {
+        demosaicIntoRing(plan, a0, a1);
+        mapAroundDemosaic(plan, a0, a1, [&plan](std::int32_t y) { return ringRow(plan, y); });
+        return;
+    }
     if (plan.mapInDemosaic) {
         const detail::DemosaicCall& call = plan.demosaic->call;
         detail::demosaicExactRowsAvx2Mapped(call, a0 - call.dstY, a1 - call.dstY, plan.before.words());
-        mapAroundDemosaic(plan, a0, a1);
+        mapAroundDemosaic(plan, a0, a1, [&plan](std::int32_t y) { return rowOf(plan.output, y); });
     } else {
         if (plan.demosaic) {
             const detail::DemosaicCall& call = plan.demosaic->call;
