@@ -242,7 +242,7 @@ void buildMaps(SectionPlan& plan, const FilterSettings& settings, FilterTableCac
 // The AVX2 sharpen rows where the processor has them and they are exact for this
 // sharpness and layout; brightness folded into them when a fixed-point factor gives
 // its table exactly.
-void chooseSharpenRows(SectionPlan& plan, std::int32_t brightness, int sampleBytes) {
+void chooseSharpenRows(SectionPlan& plan, std::int32_t brightness) {
 #if ORVIX_HAVE_X86_SIMD
     const std::int64_t maxValue = plan.before.maxValue();
     const std::int64_t sharpness = plan.sharpenParams.setting;
@@ -254,7 +254,6 @@ void chooseSharpenRows(SectionPlan& plan, std::int32_t brightness, int sampleByt
     }
 #endif
     (void)brightness;
-    (void)sampleBytes;
 }
 
 void runBands(SectionPlan& plan, std::int32_t bandRows) {
@@ -273,6 +272,41 @@ void runBands(SectionPlan& plan, std::int32_t bandRows) {
     }
 }
 
+// The demosaic's band form, or (a kernel without one) the kernel over the whole frame
+// at once; true when the bands are to run it.
+bool demosaicByBands(const BandDemosaic* demosaic) {
+    if (!demosaic || !demosaic->kernel) return false;
+    if (detail::demosaicRows(demosaic->kernel, demosaic->call, 0, 0)) return true;
+    const detail::DemosaicCall& c = demosaic->call;
+    const DemosaicParams* params = &c.params;
+    KernelRect rect = c.rect;
+    demosaic->kernel(c.dstBits, c.srcBits, &rect, c.dstX, c.dstY, c.dstBytesPerPixel, c.srcBytesPerPixel, c.dstStride,
+                     c.srcStride, &params, 0);
+    return false;
+}
+
+void planSteps(SectionPlan& plan, const FilterSettings& settings, FilterTableCache& tables, const Surface* work,
+               SampleDepth depth) {
+    Surface& output = plan.output;
+    plan.hue = plan.kernels.hueSaturation && (settings.hue != 0 || settings.saturation != 0);
+    plan.adjust.hueShift = settings.hue;
+    plan.adjust.lightnessOffset = 0;
+    plan.adjust.saturationOffset = settings.saturation;
+    plan.sharpen = settings.sharpness != 0 && sharpenWorkFits(output, work);
+    plan.sharpenParams = FilterStepParams{settings.sharpness, &tables};
+    plan.samplesPerPixel = output.bytesPerPixel() / (depth == SampleDepth::Bits8 ? 1 : 2);
+    plan.channels = std::min(plan.samplesPerPixel, 3);
+    buildMaps(plan, settings, tables, depth);
+    chooseSharpenRows(plan, settings.brightness);
+#if ORVIX_HAVE_X86_SIMD
+    // A 10-bit frame with no hue step between: the demosaic's lanes go through the
+    // table before they are stored.
+    plan.mapInDemosaic = plan.demosaic && plan.demosaic->kernel == demosaic16To48Sse2 &&
+                         plan.demosaic->call.srcBytesPerPixel == 2 && depth == SampleDepth::Bits10 && !plan.hue &&
+                         !plan.before.isIdentity() && plan.vectors && detail::avx2Usable();
+#endif
+}
+
 } // namespace
 
 void applyFilterBands(Surface& output, Surface* work, const FilterSettings& settings, FilterTableCache& tables,
@@ -282,38 +316,12 @@ void applyFilterBands(Surface& output, Surface* work, const FilterSettings& sett
     SectionPlan plan(output, depth);
     plan.kernels = toneKernelsFor(output.bitsPerPixel());
     plan.vectors = options.vectors;
-    if (demosaic && demosaic->kernel && detail::demosaicRows(demosaic->kernel, demosaic->call, 0, 0)) {
-        plan.demosaic = demosaic;
-    } else if (demosaic && demosaic->kernel) {
-        // A kernel without a band form runs over the whole frame first.
-        const detail::DemosaicCall& c = demosaic->call;
-        const DemosaicParams* params = &c.params;
-        KernelRect rect = c.rect;
-        demosaic->kernel(c.dstBits, c.srcBits, &rect, c.dstX, c.dstY, c.dstBytesPerPixel, c.srcBytesPerPixel,
-                         c.dstStride, c.srcStride, &params, 0);
-    }
+    if (demosaicByBands(demosaic)) plan.demosaic = demosaic;
     if (!plan.kernels.gamma) {
         if (plan.demosaic) detail::demosaicRows(demosaic->kernel, demosaic->call, 0, demosaic->call.rect.height());
         return;
     }
-    plan.hue = plan.kernels.hueSaturation && (settings.hue != 0 || settings.saturation != 0);
-    plan.adjust.hueShift = settings.hue;
-    plan.adjust.lightnessOffset = 0;
-    plan.adjust.saturationOffset = settings.saturation;
-    plan.sharpen = settings.sharpness != 0 && sharpenWorkFits(output, work);
-    plan.sharpenParams = FilterStepParams{settings.sharpness, &tables};
-    const int sampleBytes = depth == SampleDepth::Bits8 ? 1 : 2;
-    plan.samplesPerPixel = output.bytesPerPixel() / sampleBytes;
-    plan.channels = std::min(plan.samplesPerPixel, 3);
-    buildMaps(plan, settings, tables, depth);
-    chooseSharpenRows(plan, settings.brightness, sampleBytes);
-#if ORVIX_HAVE_X86_SIMD
-    // A 10-bit frame with no hue step between: the demosaic's lanes go through the
-    // table before they are stored.
-    plan.mapInDemosaic = plan.demosaic && plan.demosaic->kernel == demosaic16To48Sse2 &&
-                         plan.demosaic->call.srcBytesPerPixel == 2 && depth == SampleDepth::Bits10 && !plan.hue &&
-                         !plan.before.isIdentity() && plan.vectors && detail::avx2Usable();
-#endif
+    planSteps(plan, settings, tables, work, depth);
 
     std::int32_t bandRows = options.bandRows > 0
                                 ? options.bandRows
