@@ -151,6 +151,23 @@ T void store64(std::uint8_t* out, Vec blue, Vec green, Vec red) {
     mergeStore(out + 64, _mm256_permute2x128_si256(p01, p23, 0x31), keep);
     mergeStore(out + 96, _mm256_permute2x128_si256(p45, p67, 0x31), keep);
 }
+
+// The same with the fourth words written as 0 (where nothing reads them).
+T void store64Free(std::uint8_t* out, Vec blue, Vec green, Vec red) {
+    const Vec zeroWords = _mm256_setzero_si256();
+    const Vec bgLow = _mm256_unpacklo_epi16(blue, green);
+    const Vec bgHigh = _mm256_unpackhi_epi16(blue, green);
+    const Vec rLow = _mm256_unpacklo_epi16(red, zeroWords);
+    const Vec rHigh = _mm256_unpackhi_epi16(red, zeroWords);
+    const Vec p01 = _mm256_unpacklo_epi32(bgLow, rLow);
+    const Vec p23 = _mm256_unpackhi_epi32(bgLow, rLow);
+    const Vec p45 = _mm256_unpacklo_epi32(bgHigh, rHigh);
+    const Vec p67 = _mm256_unpackhi_epi32(bgHigh, rHigh);
+    store(out, _mm256_permute2x128_si256(p01, p23, 0x20));
+    store(out + 32, _mm256_permute2x128_si256(p45, p67, 0x20));
+    store(out + 64, _mm256_permute2x128_si256(p01, p23, 0x31));
+    store(out + 96, _mm256_permute2x128_si256(p45, p67, 0x31));
+}
 #undef T
 
 } // namespace lanes
@@ -172,8 +189,8 @@ void demosaicExactRowsAvx2(const DemosaicCall& call, std::int32_t firstRow, std:
 }
 
 void demosaicExactRowsAvx2Mapped(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow,
-                                 const std::int32_t* map) {
-    avx2_exact::demosaicExactRowsMapped(call, firstRow, endRow, map);
+                                 const std::int32_t* map, bool fourthFree) {
+    avx2_exact::demosaicExactRowsMapped(call, firstRow, endRow, map, fourthFree);
 }
 
 } // namespace orvix::detail

@@ -94,9 +94,11 @@ void demosaicExactRowsSse2(const DemosaicCall& call, std::int32_t firstRow, std:
 void demosaicExactRowsAvx2(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow);
 // The AVX2 engine with a 10-bit sample map (1024 entries) applied to every sample it
 // writes of a 16-bit source (an 8-bit source is written unmapped): the bytes of the
-// reference followed by the map on columns 2..W - 3 of rows 2..H - 3.
+// reference followed by the map on columns 2..W - 3 of rows 2..H - 3. With
+// `fourthFree`, the fourth word of 8-byte pixels it writes is overwritten (with 0,
+// or with what the reference leaves there on rows it falls back on).
 void demosaicExactRowsAvx2Mapped(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow,
-                                 const std::int32_t* map);
+                                 const std::int32_t* map, bool fourthFree);
 inline constexpr std::int32_t kExactLanesSse2 = 8;
 inline constexpr std::int32_t kExactLanesAvx2 = 16;
 

@@ -127,7 +127,8 @@ void demosaicIntoRing(const SectionPlan& plan, std::int32_t a0, std::int32_t a1)
         toRing.dstBits = plan.window;
         toRing.dstStride = plan.output.stride();
         toRing.dstY = call.dstY - (y0 - y0 % plan.ringRows); // output row y lands in slot y % ringRows
-        detail::demosaicExactRowsAvx2Mapped(toRing, y0 - call.dstY, y1 - call.dstY, plan.before.words());
+        // Nothing reads the fourth word of a ring pixel the demosaic writes.
+        detail::demosaicExactRowsAvx2Mapped(toRing, y0 - call.dstY, y1 - call.dstY, plan.before.words(), true);
         y0 = y1;
     }
 }
@@ -140,7 +141,7 @@ void stageA(SectionPlan& plan, std::int32_t a0, std::int32_t a1) {
     }
     if (plan.mapInDemosaic) {
         const detail::DemosaicCall& call = plan.demosaic->call;
-        detail::demosaicExactRowsAvx2Mapped(call, a0 - call.dstY, a1 - call.dstY, plan.before.words());
+        detail::demosaicExactRowsAvx2Mapped(call, a0 - call.dstY, a1 - call.dstY, plan.before.words(), false);
         mapAroundDemosaic(plan, a0, a1, [&plan](std::int32_t y) { return rowOf(plan.output, y); });
     } else {
         if (plan.demosaic) {
