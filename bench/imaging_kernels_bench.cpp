@@ -144,15 +144,34 @@ BENCHMARK_CAPTURE(demosaicBench, demosaic8To24Mmx, demosaic8To24Mmx, 8, 24);
 BENCHMARK_CAPTURE(demosaicBench, demosaic8To24Sse2, demosaic8To24Sse2, 8, 24);
 BENCHMARK_CAPTURE(demosaicBench, demosaic8To24Sse3, demosaic8To24Sse3, 8, 24);
 BENCHMARK_CAPTURE(demosaicBench, demosaic16To48, demosaic16To48, 16, 48);
+BENCHMARK_CAPTURE(demosaicBench, demosaic16To48Sse2_48bit, demosaic16To48Sse2, 16, 48);
+BENCHMARK_CAPTURE(demosaicBench, demosaic16To48Sse2_64bit, demosaic16To48Sse2, 16, 64);
+BENCHMARK_CAPTURE(demosaicBench, demosaic8To24ExactSse2_24bit, demosaic8To24ExactSse2, 8, 24);
+BENCHMARK_CAPTURE(demosaicBench, demosaic8To24ExactSse2_32bit, demosaic8To24ExactSse2, 8, 32);
+BENCHMARK_CAPTURE(demosaicBench, exactSse2Lanes_48bit, detail::demosaicExactWithSse2, 16, 48);
+BENCHMARK_CAPTURE(demosaicBench, exactSse2Lanes_24bit, detail::demosaicExactWithSse2, 8, 24);
 // The 16-pixel loops on their own (the kernels above use the 32-pixel loop where
 // the processor has AVX2).
 BENCHMARK_CAPTURE(demosaicBench, rowsSse2Only, detail::demosaic8To24WithRowsSse2, 8, 24);
 BENCHMARK_CAPTURE(demosaicBench, rowsSse3Only, detail::demosaic8To24WithRowsSse3, 8, 24);
 BENCHMARK_CAPTURE(demosaicBench, rowsMmxRegisters, detail::demosaic8To24MmxRegisters, 8, 24);
 
+// The kernel the frame pipeline chooses on this processor for the depths.
+void chosenDemosaicBench(benchmark::State& state, int srcBpp, int dstBpp) {
+    ProcessorInfo cpu{};
+    detectProcessor(&cpu);
+    DemosaicParams params{3, 130, 100, 160};
+    demosaicBench(state, chooseDemosaicKernel(cpu, srcBpp, dstBpp, params), srcBpp, dstBpp);
+}
+BENCHMARK_CAPTURE(chosenDemosaicBench, chosen8To24, 8, 24);
+BENCHMARK_CAPTURE(chosenDemosaicBench, chosen8To32, 8, 32);
+BENCHMARK_CAPTURE(chosenDemosaicBench, chosen16To48, 16, 48);
+BENCHMARK_CAPTURE(chosenDemosaicBench, chosen16To64, 16, 64);
+
 #if ORVIX_BENCH_WITH_OPENCV
+// OpenCV runs single-threaded: 0 threads makes its parallel loops sequential.
 void openCvBench(benchmark::State& state, int depth) {
-    cv::setNumThreads(1);
+    cv::setNumThreads(0);
     const Image raw = rawFrame(depth == CV_8U ? 8 : 16);
     const cv::Mat in(kHeight, kWidth, depth == CV_8U ? CV_8UC1 : CV_16UC1, const_cast<std::uint8_t*>(raw.bits.data()),
                      raw.stride);
@@ -166,6 +185,44 @@ void openCvBench(benchmark::State& state, int depth) {
 }
 BENCHMARK_CAPTURE(openCvBench, cvtColorBayer8, CV_8U);
 BENCHMARK_CAPTURE(openCvBench, cvtColorBayer16, CV_16U);
+
+// The type 2 filter section built from OpenCV (gamma 120, contrast 20, sharpness 5,
+// brightness 10), single-threaded: cvtColor Bayer to BGR, cv::LUT with our gamma and
+// contrast tables combined, filter2D with the sharpen step as a 4 x 4 kernel, cv::LUT
+// with our brightness table. Where its arithmetic differs from ours: the demosaic is
+// OpenCV's bilinear one (no red and blue gains, borders filled, its own rounding);
+// filter2D computes s + k/10 x (s - mean of the 4 x 4 window) in floating point and
+// rounds once, where ours truncates the mean and the correction separately, and it
+// filters the borders (reflected) that ours leaves alone.
+void openCvChain(benchmark::State& state) {
+    cv::setNumThreads(0);
+    const Image raw = rawFrame(8);
+    const cv::Mat in(kHeight, kWidth, CV_8UC1, const_cast<std::uint8_t*>(raw.bits.data()), raw.stride);
+    LookupTable gamma, contrast, brightness;
+    buildGammaTable(120, SampleDepth::Bits8, gamma);
+    buildContrastTable(20, SampleDepth::Bits8, contrast);
+    buildBrightnessTable(10, SampleDepth::Bits8, brightness);
+    cv::Mat toneTable(1, 256, CV_8U), brightnessTable(1, 256, CV_8U);
+    for (int i = 0; i < 256; ++i) {
+        toneTable.at<std::uint8_t>(i) = static_cast<std::uint8_t>(contrast.values[gamma.values[static_cast<std::size_t>(i)]]);
+        brightnessTable.at<std::uint8_t>(i) = static_cast<std::uint8_t>(brightness.values[static_cast<std::size_t>(i)]);
+    }
+    const float k = 5.0f / 10.0f;
+    cv::Mat sharpenKernel(4, 4, CV_32F, cv::Scalar(-k / 16.0f));
+    sharpenKernel.at<float>(2, 2) += 1.0f + k;
+    cv::Mat bgr(kHeight, kWidth, CV_8UC3), toned(kHeight, kWidth, CV_8UC3), sharp(kHeight, kWidth, CV_8UC3),
+        out(kHeight, kWidth, CV_8UC3);
+    for (auto _ : state) {
+        cv::cvtColor(in, bgr, cv::COLOR_BayerGR2BGR);
+        cv::LUT(bgr, toneTable, toned);
+        cv::filter2D(toned, sharp, -1, sharpenKernel, cv::Point(2, 2));
+        cv::LUT(sharp, brightnessTable, out);
+        benchmark::DoNotOptimize(out.data);
+        benchmark::ClobberMemory();
+    }
+    countPixels(state);
+}
+BENCHMARK(openCvChain)->Unit(benchmark::kMillisecond);
 #endif
 
 void BM_MeasureWhiteBalance8(benchmark::State& state) {

@@ -74,12 +74,30 @@ std::int32_t demosaic8To24Sse3(std::uint8_t* dstBits, const std::uint8_t* srcBit
                                std::uint16_t srcBytesPerPixel, std::uint32_t dstStride, std::uint32_t srcStride,
                                void* context, std::int32_t extra);
 
+// Vectorised kernels with the reference arithmetic: the bytes of demosaic8To24
+// (8-bit raw to 24- or 32-bit, any gain) and of demosaic16To48 (16-bit raw to 48- or
+// 64-bit). Sixteen pixels per step with AVX2 where the processor has it, else eight
+// with SSE2; a call too narrow for one step, a gain beyond what the 16-bit lanes
+// hold (above 25599 % for 8-bit samples, 6399 % for 16-bit ones) and a 16-bit row
+// reading a sample above 1023 are done with the reference arithmetic. On builds
+// without x86 vector units they are the reference kernels.
+std::int32_t demosaic8To24ExactSse2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
+                                    std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
+                                    std::uint16_t srcBytesPerPixel, std::uint32_t dstStride, std::uint32_t srcStride,
+                                    void* context, std::int32_t extra);
+std::int32_t demosaic16To48Sse2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
+                                std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
+                                std::uint16_t srcBytesPerPixel, std::uint32_t dstStride, std::uint32_t srcStride,
+                                void* context, std::int32_t extra);
+
 // Largest percentage the 16-bit lane arithmetic of the vectorised kernels handles.
 inline constexpr std::int32_t kVectorDemosaicMaxGain = 200;
 
-// The kernel for one frame, first match wins: 16-bit raw -> demosaic16To48; 32-bit
-// destination or a red, green or blue gain outside 0..200 -> demosaic8To24; then
-// SSE3, SSE2, MMX by the processor record; otherwise demosaic8To24.
+// The kernel for one frame, first match wins: 16-bit raw -> demosaic16To48 (its
+// vectorised form demosaic16To48Sse2 when the processor record allows SSE2); 32-bit
+// destination or a red, green or blue gain outside 0..200 -> demosaic8To24 (or
+// demosaic8To24ExactSse2, the same bytes); then SSE3, SSE2, MMX by the processor
+// record; otherwise demosaic8To24.
 PixelKernel chooseDemosaicKernel(const ProcessorInfo& cpu, int srcBitsPerPixel, int dstBitsPerPixel,
                                  const DemosaicParams& params);
 

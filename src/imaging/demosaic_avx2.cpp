@@ -38,34 +38,48 @@ ORVIX_TARGET_AVX2 inline __m256i applyGain(__m256i sum, __m256i gain) {
     const __m256i scaled = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_srli_epi16(sum, 4), gain), 7);
     return _mm256_min_epi16(scaled, _mm256_set1_epi16(255));
 }
-ORVIX_TARGET_AVX2 inline __m256i closeGap(__m256i pairs) {
-    const __m256i lowPair = _mm256_blend_epi32(_mm256_setzero_si256(), pairs, 0x33);
-    return _mm256_or_si256(lowPair, _mm256_slli_si256(_mm256_srli_si256(pairs, 8), 6));
+// Byte shuffles that interleave the three pair words (B G of the even pixel, R of
+// the even and B of the odd one, G R of the odd one) of eight pixel pairs into the
+// three 16-byte blocks of those 48 bytes; the same for both 128-bit halves.
+struct PairMasks {
+    std::int8_t bytes[3][3][32]; // [block][word register][byte]
+};
+constexpr PairMasks pairMasks() {
+    PairMasks masks{};
+    for (int block = 0; block < 3; ++block) {
+        for (int reg = 0; reg < 3; ++reg) {
+            for (int i = 0; i < 32; ++i) {
+                const int q = 16 * block + i % 16;
+                const int within = q % 6;
+                masks.bytes[block][reg][i] =
+                    within / 2 == reg ? static_cast<std::int8_t>(2 * (q / 6) + within % 2) : static_cast<std::int8_t>(-128);
+            }
+        }
+    }
+    return masks;
+}
+constexpr PairMasks kPairMasks = pairMasks();
+
+ORVIX_TARGET_AVX2 inline __m256i pairMask(int block, int reg) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(kPairMasks.bytes[block][reg]));
 }
 
 ORVIX_TARGET_AVX2 inline void storePixels(std::uint8_t* out, __m256i blueEven, __m256i greenEven, __m256i redEven,
                                           __m256i blueOdd, __m256i greenOdd, __m256i redOdd) {
-    const __m256i word0 = _mm256_or_si256(blueEven, _mm256_slli_epi16(greenEven, 8));
-    const __m256i word1 = _mm256_or_si256(redEven, _mm256_slli_epi16(blueOdd, 8));
-    const __m256i word2 = _mm256_or_si256(greenOdd, _mm256_slli_epi16(redOdd, 8));
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i w01Low = _mm256_unpacklo_epi16(word0, word1);
-    const __m256i w01High = _mm256_unpackhi_epi16(word0, word1);
-    const __m256i w2Low = _mm256_unpacklo_epi16(word2, zero);
-    const __m256i w2High = _mm256_unpackhi_epi16(word2, zero);
-    const __m256i pixels0 = closeGap(_mm256_unpacklo_epi32(w01Low, w2Low));
-    const __m256i pixels1 = closeGap(_mm256_unpackhi_epi32(w01Low, w2Low));
-    const __m256i pixels2 = closeGap(_mm256_unpacklo_epi32(w01High, w2High));
-    const __m256i pixels3 = closeGap(_mm256_unpackhi_epi32(w01High, w2High));
-    // Per half: the three 16-byte blocks of its 16 pixels.
-    const __m256i block0 = _mm256_or_si256(pixels0, _mm256_slli_si256(pixels1, 12));
-    const __m256i block1 = _mm256_or_si256(_mm256_srli_si256(pixels1, 4), _mm256_slli_si256(pixels2, 8));
-    const __m256i block2 = _mm256_or_si256(_mm256_srli_si256(pixels2, 8), _mm256_slli_si256(pixels3, 4));
+    const __m256i words[3] = {_mm256_or_si256(blueEven, _mm256_slli_epi16(greenEven, 8)),
+                              _mm256_or_si256(redEven, _mm256_slli_epi16(blueOdd, 8)),
+                              _mm256_or_si256(greenOdd, _mm256_slli_epi16(redOdd, 8))};
+    __m256i blocks[3];
+    for (int b = 0; b < 3; ++b) {
+        blocks[b] = _mm256_or_si256(_mm256_or_si256(_mm256_shuffle_epi8(words[0], pairMask(b, 0)),
+                                                    _mm256_shuffle_epi8(words[1], pairMask(b, 1))),
+                                    _mm256_shuffle_epi8(words[2], pairMask(b, 2)));
+    }
     // First group's blocks, then the second group's.
     __m256i* dst = reinterpret_cast<__m256i*>(out);
-    _mm256_storeu_si256(dst, _mm256_permute2x128_si256(block0, block1, 0x20));
-    _mm256_storeu_si256(dst + 1, _mm256_permute2x128_si256(block2, block0, 0x30));
-    _mm256_storeu_si256(dst + 2, _mm256_permute2x128_si256(block1, block2, 0x31));
+    _mm256_storeu_si256(dst, _mm256_permute2x128_si256(blocks[0], blocks[1], 0x20));
+    _mm256_storeu_si256(dst + 1, _mm256_permute2x128_si256(blocks[2], blocks[0], 0x30));
+    _mm256_storeu_si256(dst + 2, _mm256_permute2x128_si256(blocks[1], blocks[2], 0x31));
 }
 
 ORVIX_TARGET_AVX2 inline void step32(std::uint8_t* out, const DemosaicRowSet& rows, std::int32_t c, __m256i gainBlue,

@@ -48,11 +48,69 @@ inline DemosaicRowSet demosaicRowSet(const std::uint8_t* srcBits, const KernelRe
 bool vectorDemosaicApplies(std::uint16_t dstBytesPerPixel, std::uint16_t srcBytesPerPixel,
                            const DemosaicParams& params);
 
-// After the vector loop: recompute columns 2..13 and m + 2..W - 3 with the reference
-// kernel, then set columns 0, 1 and W - 1 of every row of the rectangle to 0.
-void finishVectorDemosaic(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect& rect,
-                          std::int32_t dstX, std::int32_t dstY, std::uint32_t dstStride, std::uint32_t srcStride,
-                          void* context);
+// One demosaic call as the kernel signature hands it over.
+struct DemosaicCall {
+    std::uint8_t* dstBits = nullptr;
+    const std::uint8_t* srcBits = nullptr;
+    KernelRect rect;
+    std::int32_t dstX = 0;
+    std::int32_t dstY = 0;
+    std::uint16_t dstBytesPerPixel = 0;
+    std::uint16_t srcBytesPerPixel = 0;
+    std::uint32_t dstStride = 0;
+    std::uint32_t srcStride = 0;
+    DemosaicParams params;
+
+    // Source row r of the rectangle and destination row r, at the rectangle's first column.
+    const std::uint8_t* sourceRow(std::int32_t r) const {
+        return srcBits + static_cast<std::ptrdiff_t>(rect.top + r) * static_cast<std::ptrdiff_t>(srcStride) +
+               static_cast<std::ptrdiff_t>(rect.left) * srcBytesPerPixel;
+    }
+    std::uint8_t* destinationRow(std::int32_t r) const {
+        return dstBits + static_cast<std::ptrdiff_t>(dstY + r) * static_cast<std::ptrdiff_t>(dstStride) +
+               static_cast<std::ptrdiff_t>(dstX) * dstBytesPerPixel;
+    }
+};
+
+// The reference arithmetic over the interpolated rows [firstRow, endRow) of a call
+// (rows outside 2..H - 3 are skipped), 8- or 16-bit samples by the source depth.
+void demosaicReferenceRows(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow);
+// The same with the sample depth fixed: demosaic8To24's and demosaic16To48's bytes.
+void demosaicReferenceRows8(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow);
+void demosaicReferenceRows16(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow);
+
+// Rows [firstRow, endRow) of what `kernel`, one of the demosaic kernels of
+// demosaic.h or of this header, writes in a whole call: running it on consecutive
+// bands of rows gives the bytes of one call over all of them, and a band never
+// writes a row outside itself. False (nothing done) for any other kernel.
+bool demosaicRows(PixelKernel kernel, const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow);
+
+// The exact lane engine: the bytes of the reference kernel (for every gain it takes)
+// with 16-bit lanes, for 8-bit sources into 3- or 4-byte pixels and 16-bit sources
+// into 6- or 8-byte pixels. Rows [firstRow, endRow), outside 2..H - 3 skipped; a
+// 16-bit row reading a sample above 1023 is done with the reference arithmetic.
+bool exactLanesApply(const DemosaicCall& call, std::int32_t lanes);
+void demosaicExactRowsSse2(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow);
+void demosaicExactRowsAvx2(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow);
+// The AVX2 engine with a 10-bit sample map (1024 entries) applied to every sample it
+// writes of a 16-bit source (an 8-bit source is written unmapped): the bytes of the
+// reference followed by the map on columns 2..W - 3 of rows 2..H - 3. With
+// `fourthFree`, the fourth word of 8-byte pixels it writes is overwritten (with 0,
+// or with what the reference leaves there on rows it falls back on).
+void demosaicExactRowsAvx2Mapped(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow,
+                                 const std::int32_t* map, bool fourthFree);
+inline constexpr std::int32_t kExactLanesSse2 = 8;
+inline constexpr std::int32_t kExactLanesAvx2 = 16;
+
+// Largest fixed-point gains the exact engine takes: the product of the weighted sum
+// (shifted to the top of a 16-bit lane) and the gain must fit 16 bits, so
+// (S << 4) x (k << 1) for 8-bit samples and (S << 2) x (k << 3) for 10-bit ones.
+inline constexpr std::int32_t kExactMaxGain8 = 32767;
+inline constexpr std::int32_t kExactMaxGain16 = 8191;
+
+// Columns of one row of the exact engine: output columns 2..W - 3 in chunks of at
+// most kExactChunk, each at least `lanes` wide (the rows are at least lanes + 4 wide).
+inline constexpr std::int32_t kExactChunk = 512;
 
 // Fixed-point gains in the form the vector loops use (0..256).
 struct VectorGains {
@@ -81,6 +139,17 @@ bool avx2Usable();
 void demosaicRowsMmx(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect& rect, std::int32_t dstX,
                      std::int32_t dstY, std::uint32_t dstStride, std::uint32_t srcStride, std::int32_t bayerMode,
                      VectorGains gains);
+
+// Kernels built on one exact engine each, for checking them: the bytes of
+// demosaic8To24 (8-bit sources) or demosaic16To48 (16-bit sources).
+std::int32_t demosaicExactWithSse2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
+                                   std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
+                                   std::uint16_t srcBytesPerPixel, std::uint32_t dstStride, std::uint32_t srcStride,
+                                   void* context, std::int32_t extra);
+std::int32_t demosaicExactWithAvx2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
+                                   std::int32_t dstX, std::int32_t dstY, std::uint16_t dstBytesPerPixel,
+                                   std::uint16_t srcBytesPerPixel, std::uint32_t dstStride, std::uint32_t srcStride,
+                                   void* context, std::int32_t extra);
 
 // Kernels built on one vector loop each (no AVX2 substitution), for checking them.
 std::int32_t demosaic8To24WithRowsSse2(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,

@@ -1,6 +1,7 @@
 #include "imaging/frame_pipeline.h"
 
 #include "imaging/demosaic.h"
+#include "imaging/demosaic_internal.h"
 #include "imaging/pixel_kernels.h"
 #include "imaging/surface.h"
 #include "imaging/tone_filters.h"
@@ -54,7 +55,14 @@ FrameMeasurements FramePipeline::process(std::int32_t colorType, const FrameSurf
 
 void FramePipeline::demosaic(Surface& destination, Surface& raw, FilterSettings& settings,
                              FrameMeasurements& measured) {
-    if (!holdsImage(&destination) || !holdsImage(&raw)) return;
+    BandDemosaic band;
+    if (!prepareDemosaic(destination, raw, settings, measured, band)) return;
+    detail::demosaicRows(band.kernel, band.call, 0, band.call.rect.height());
+}
+
+bool FramePipeline::prepareDemosaic(Surface& destination, Surface& raw, FilterSettings& settings,
+                                    FrameMeasurements& measured, BandDemosaic& band) {
+    if (!holdsImage(&destination) || !holdsImage(&raw)) return false;
     if (settings.bayerGainAuto != 0) {
         if (const PixelKernel measure = whiteBalanceKernelFor(raw.bitsPerPixel())) {
             WhiteBalanceParams gains{};
@@ -70,8 +78,15 @@ void FramePipeline::demosaic(Surface& destination, Surface& raw, FilterSettings&
     params.gainRed = settings.bayerGainRed;
     params.gainGreen = settings.bayerGainGreen;
     params.gainBlue = settings.bayerGainBlue;
-    const PixelKernel kernel = chooseDemosaicKernel(cpu_, raw.bitsPerPixel(), destination.bitsPerPixel(), params);
-    blitWith(destination, kernel, raw, params);
+    band.kernel = chooseDemosaicKernel(cpu_, raw.bitsPerPixel(), destination.bitsPerPixel(), params);
+    // Clipped as a whole-frame blit is.
+    KernelRect rect{0, 0, raw.width(), raw.height()};
+    std::int32_t dstX = 0;
+    std::int32_t dstY = 0;
+    if (!destination.clip(raw, rect, dstX, dstY)) return false;
+    band.call = detail::DemosaicCall{destination.bits(), raw.bits(), rect, dstX, dstY, destination.bytesPerPixel(),
+                                     raw.bytesPerPixel(), destination.stride(), raw.stride(), params};
+    return true;
 }
 
 // Gray mode 1 on the 8-bit frame: the measurement when its counter asks for one,
@@ -104,9 +119,12 @@ FrameMeasurements FramePipeline::applyFilterSection(std::int32_t colorType, cons
             output->blit(convertBgrToGray8, surfaces.luminance, nullptr, 0, 0, nullptr, 0);
         }
     } else if (isColourType(colorType)) {
-        demosaic(*output, *raw, settings, measured);
+        BandDemosaic band;
+        const bool demosaiced = prepareDemosaic(*output, *raw, settings, measured, band);
+        applyFilterBands(*output, surfaces.work, settings, tables_, demosaiced ? &band : nullptr, options_);
+        return measured;
     }
-    applyToneFilters(*output, surfaces.work, settings, tables_);
+    applyFilterBands(*output, surfaces.work, settings, tables_, nullptr, options_);
     return measured;
 }
 

@@ -14,10 +14,14 @@
 // correction) comes back in FrameMeasurements for the caller to store. Nothing here
 // allocates per frame; the gamma, contrast and sharpen tables live in the pipeline's
 // cache. One pipeline serves one camera, one frame at a time.
+//
+// The demosaic and the filter steps run over bands of rows (filter_section.h), with
+// the bytes of running each kernel over the whole frame in turn.
 
 #include <cstdint>
 
 #include "imaging/auto_exposure.h"
+#include "imaging/filter_section.h"
 #include "imaging/filter_settings.h"
 #include "imaging/filter_tables.h"
 #include "imaging/gray_gains.h"
@@ -33,7 +37,7 @@ struct FrameSurfaces {
     Surface* raw = nullptr;       // the fetched frame: 8-bit for types 0, 2, 3; 16-bit for 1, 4, 5
     Surface* output = nullptr;    // the colour type's image; the raw Surface itself for types 0 and 1
     Surface* luminance = nullptr; // type 0, gray mode 2: the 24-bit demosaic of the frame
-    Surface* work = nullptr;      // sharpen's copy of the output, shaped like it
+    Surface* work = nullptr;      // sharpen's unsharpened rows, shaped like the output (scratch afterwards)
 };
 
 // The settings of one frame.
@@ -55,7 +59,7 @@ struct FrameMeasurements {
 class FramePipeline {
 public:
     // The processor record chooses the kernel variants.
-    explicit FramePipeline(const ProcessorInfo& cpu) : cpu_(cpu) {}
+    explicit FramePipeline(const ProcessorInfo& cpu) : cpu_(cpu) { options_.vectors = cpu.canUse(kFeatureSse2); }
 
     // Automatic exposure metering (when settings.autoIris asks for it), then the
     // filter section. A frame without a raw or output image is left alone.
@@ -74,11 +78,21 @@ public:
     const ProcessorInfo& processor() const { return cpu_; }
     FilterTableCache& tables() { return tables_; }
 
+    // How the filter section is run over bands of rows (the result is the same for
+    // every choice): the vector forms follow the processor record by default.
+    const SectionOptions& sectionOptions() const { return options_; }
+    void setSectionOptions(const SectionOptions& options) { options_ = options; }
+
 private:
     void applyGraySiteGains(Surface& frame, FilterSettings& settings, FrameMeasurements& measured);
+    // White balance (when on) and the kernel choice of a demosaic; false when either
+    // Surface holds no image or the clip leaves nothing.
+    bool prepareDemosaic(Surface& destination, Surface& raw, FilterSettings& settings, FrameMeasurements& measured,
+                         BandDemosaic& band);
 
     const ProcessorInfo cpu_;
     FilterTableCache tables_;
+    SectionOptions options_;
 };
 
 } // namespace orvix

@@ -12,6 +12,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#endif
+
 #include "imaging/demosaic_internal.h"
 #include "imaging/simd_target.h"
 
@@ -246,6 +250,253 @@ ORVIX_TARGET_AVX2 void adjustBlockAvx2(std::int32_t (&b)[kBlock], std::int32_t (
 }
 #endif
 
+#if ORVIX_HAVE_X86_SIMD
+// Eight pixels of the block form at once, in 32-bit lanes, with the same steps.
+struct LaneAdjust {
+    __m256i lightnessOffset, saturationOffset;
+    __m256i base[3], threshold[3];
+};
+
+ORVIX_TARGET_AVX2 inline LaneAdjust laneAdjust(const BlockAdjust& adjust) {
+    LaneAdjust lanes;
+    lanes.lightnessOffset = _mm256_set1_epi32(adjust.lightnessOffset);
+    lanes.saturationOffset = _mm256_set1_epi32(adjust.saturationOffset);
+    for (int c = 0; c < 3; ++c) {
+        lanes.base[c] = _mm256_set1_epi32(adjust.base[c]);
+        lanes.threshold[c] = _mm256_set1_epi32(adjust.threshold[c]);
+    }
+    return lanes;
+}
+
+// a < b as a lane mask.
+ORVIX_TARGET_AVX2 inline __m256i less(__m256i a, __m256i b) { return _mm256_cmpgt_epi32(b, a); }
+ORVIX_TARGET_AVX2 inline __m256i select(__m256i mask, __m256i whenSet, __m256i otherwise) {
+    return _mm256_blendv_epi8(otherwise, whenSet, mask);
+}
+// Truncated quotient of two exact small integers held as floats (see adjustBlock).
+ORVIX_TARGET_AVX2 inline __m256i quotient(__m256i numerator, __m256i denominator) {
+    return _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(numerator), _mm256_cvtepi32_ps(denominator)));
+}
+
+ORVIX_TARGET_AVX2 inline __m256i channelValue(__m256i hue, __m256i base, __m256i threshold, __m256i m1, __m256i span,
+                                              __m256i lightness, __m256i gray) {
+    const __m256i c60 = _mm256_set1_epi32(60), c180 = _mm256_set1_epi32(180), c240 = _mm256_set1_epi32(240);
+    __m256i angle = _mm256_add_epi32(hue, base);
+    angle = _mm256_sub_epi32(angle, _mm256_andnot_si256(less(angle, _mm256_set1_epi32(360)), _mm256_set1_epi32(360)));
+    __m256i weight = select(less(angle, c240), _mm256_sub_epi32(c240, angle), _mm256_setzero_si256());
+    weight = select(less(angle, c180), _mm256_set1_epi32(64), weight);
+    weight = select(less(angle, c60), angle, weight);
+    weight = _mm256_and_si256(weight, _mm256_cmpgt_epi32(hue, threshold));
+    const __m256i value = select(gray, lightness, _mm256_add_epi32(m1, _mm256_srai_epi32(_mm256_mullo_epi32(span, weight), 6)));
+    return _mm256_min_epi32(_mm256_max_epi32(value, _mm256_setzero_si256()), _mm256_set1_epi32(255));
+}
+
+// Pixels as B | G << 8 | R << 16 in, the same out (the fourth byte zero).
+ORVIX_TARGET_AVX2 inline __m256i adjustLanes(__m256i pixels, const LaneAdjust& adjust) {
+    const __m256i byteMask = _mm256_set1_epi32(0xFF);
+    const __m256i blue = _mm256_and_si256(pixels, byteMask);
+    const __m256i green = _mm256_and_si256(_mm256_srli_epi32(pixels, 8), byteMask);
+    const __m256i red = _mm256_and_si256(_mm256_srli_epi32(pixels, 16), byteMask);
+    const __m256i one = _mm256_set1_epi32(1);
+    const __m256i mx = _mm256_max_epi32(blue, _mm256_max_epi32(green, red));
+    const __m256i mn = _mm256_min_epi32(blue, _mm256_min_epi32(green, red));
+    const __m256i d = _mm256_sub_epi32(mx, mn);
+    const __m256i sum = _mm256_add_epi32(mx, mn);
+    const __m256i baseLightness = _mm256_srai_epi32(sum, 1);
+    const __m256i dark = less(baseLightness, _mm256_set1_epi32(128));
+    const __m256i den = _mm256_max_epi32(select(dark, sum, _mm256_sub_epi32(_mm256_set1_epi32(510), sum)), one);
+    const __m256i baseSaturation = quotient(_mm256_mullo_epi32(d, _mm256_set1_epi32(255)), den);
+    const __m256i redMax = _mm256_cmpeq_epi32(red, mx);
+    const __m256i greenMax = _mm256_andnot_si256(redMax, _mm256_cmpeq_epi32(green, mx));
+    const __m256i numerator = select(redMax, _mm256_sub_epi32(green, blue),
+                                     select(greenMax, _mm256_sub_epi32(blue, red), _mm256_sub_epi32(red, green)));
+    const __m256i sector = select(redMax, _mm256_setzero_si256(),
+                                  select(greenMax, _mm256_set1_epi32(120), _mm256_set1_epi32(240)));
+    __m256i hue = _mm256_add_epi32(sector, quotient(_mm256_slli_epi32(numerator, 6), _mm256_max_epi32(d, one)));
+    hue = _mm256_add_epi32(hue, _mm256_and_si256(less(hue, _mm256_setzero_si256()), _mm256_set1_epi32(360)));
+
+    const __m256i lightness = _mm256_add_epi32(baseLightness, adjust.lightnessOffset);
+    const __m256i saturationSum = _mm256_add_epi32(baseSaturation, adjust.saturationOffset);
+    const __m256i saturation =
+        _mm256_min_epi32(_mm256_max_epi32(saturationSum, _mm256_setzero_si256()), _mm256_set1_epi32(255));
+    const __m256i darkM2 = _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_add_epi32(saturation, _mm256_set1_epi32(255)), lightness), 8);
+    const __m256i lightM2 = _mm256_sub_epi32(_mm256_add_epi32(saturation, lightness),
+                                             _mm256_srai_epi32(_mm256_mullo_epi32(saturation, lightness), 8));
+    const __m256i m2 = select(less(lightness, _mm256_set1_epi32(128)), darkM2, lightM2);
+    const __m256i m1 = _mm256_sub_epi32(_mm256_slli_epi32(lightness, 1), m2);
+    const __m256i span = _mm256_sub_epi32(m2, m1);
+    const __m256i gray = _mm256_cmpgt_epi32(one, saturationSum); // saturationSum <= 0
+    const __m256i r = channelValue(hue, adjust.base[0], adjust.threshold[0], m1, span, lightness, gray);
+    const __m256i g = channelValue(hue, adjust.base[1], adjust.threshold[1], m1, span, lightness, gray);
+    const __m256i b = channelValue(hue, adjust.base[2], adjust.threshold[2], m1, span, lightness, gray);
+    return _mm256_or_si256(b, _mm256_or_si256(_mm256_slli_epi32(g, 8), _mm256_slli_epi32(r, 16)));
+}
+
+// Sixteen pixels in 16-bit lanes, for adjustments without a lightness offset and
+// with a saturation offset of at most 1000 either way (see halfLanesApply): every
+// value then fits 16 bits. Products that need 17 bits are formed as high halves:
+// (x * L) >> 8 is the high half of x * (L << 8).
+struct HalfLaneAdjust {
+    __m256i saturationOffset;
+    __m256i base[3], threshold[3];
+};
+
+bool halfLanesApply(const BlockAdjust& adjust) {
+    return adjust.lightnessOffset == 0 && adjust.saturationOffset >= -1000 && adjust.saturationOffset <= 1000;
+}
+
+ORVIX_TARGET_AVX2 inline HalfLaneAdjust halfLaneAdjust(const BlockAdjust& adjust) {
+    HalfLaneAdjust lanes;
+    lanes.saturationOffset = _mm256_set1_epi16(static_cast<short>(adjust.saturationOffset));
+    for (int c = 0; c < 3; ++c) {
+        lanes.base[c] = _mm256_set1_epi16(static_cast<short>(adjust.base[c]));
+        // Hues are 0..359: a threshold below 0 always passes, one above 359 never.
+        lanes.threshold[c] = _mm256_set1_epi16(static_cast<short>(std::clamp(adjust.threshold[c], -1, 360)));
+    }
+    return lanes;
+}
+
+ORVIX_TARGET_AVX2 inline __m256i select16(__m256i mask, __m256i whenSet, __m256i otherwise) {
+    return _mm256_blendv_epi8(otherwise, whenSet, mask);
+}
+ORVIX_TARGET_AVX2 inline __m256i less16(__m256i a, __m256i b) { return _mm256_cmpgt_epi16(b, a); }
+
+// Truncated quotients of 16-bit lanes (numerators signed when `signedNumerator`),
+// through floats in two halves, lane order kept.
+ORVIX_TARGET_AVX2 inline __m256i quotient16(__m256i numerator, __m256i denominator, bool signedNumerator) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i sign = signedNumerator ? _mm256_srai_epi16(numerator, 15) : zero;
+    const __m256i nLow = _mm256_unpacklo_epi16(numerator, sign);
+    const __m256i nHigh = _mm256_unpackhi_epi16(numerator, sign);
+    const __m256i dLow = _mm256_unpacklo_epi16(denominator, zero);
+    const __m256i dHigh = _mm256_unpackhi_epi16(denominator, zero);
+    const __m256i qLow = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(nLow), _mm256_cvtepi32_ps(dLow)));
+    const __m256i qHigh = _mm256_cvttps_epi32(_mm256_div_ps(_mm256_cvtepi32_ps(nHigh), _mm256_cvtepi32_ps(dHigh)));
+    return _mm256_packs_epi32(qLow, qHigh);
+}
+
+ORVIX_TARGET_AVX2 inline __m256i channelValue16(__m256i hue, __m256i base, __m256i threshold, __m256i m1, __m256i span,
+                                                __m256i lightness, __m256i gray) {
+    __m256i angle = _mm256_add_epi16(hue, base);
+    angle = _mm256_sub_epi16(angle, _mm256_andnot_si256(less16(angle, _mm256_set1_epi16(360)), _mm256_set1_epi16(360)));
+    __m256i weight = select16(less16(angle, _mm256_set1_epi16(240)), _mm256_sub_epi16(_mm256_set1_epi16(240), angle),
+                              _mm256_setzero_si256());
+    weight = select16(less16(angle, _mm256_set1_epi16(180)), _mm256_set1_epi16(64), weight);
+    weight = select16(less16(angle, _mm256_set1_epi16(60)), angle, weight);
+    weight = _mm256_and_si256(weight, _mm256_cmpgt_epi16(hue, threshold));
+    const __m256i value =
+        select16(gray, lightness, _mm256_add_epi16(m1, _mm256_srai_epi16(_mm256_mullo_epi16(span, weight), 6)));
+    return _mm256_min_epi16(_mm256_max_epi16(value, _mm256_setzero_si256()), _mm256_set1_epi16(255));
+}
+
+ORVIX_TARGET_AVX2 inline void adjustHalfLanes(__m256i& blue, __m256i& green, __m256i& red, const HalfLaneAdjust& adjust) {
+    const __m256i one = _mm256_set1_epi16(1);
+    const __m256i mx = _mm256_max_epi16(blue, _mm256_max_epi16(green, red));
+    const __m256i mn = _mm256_min_epi16(blue, _mm256_min_epi16(green, red));
+    const __m256i d = _mm256_sub_epi16(mx, mn);
+    const __m256i sum = _mm256_add_epi16(mx, mn);
+    const __m256i lightness = _mm256_srli_epi16(sum, 1);
+    const __m256i dark = less16(lightness, _mm256_set1_epi16(128));
+    const __m256i den = _mm256_max_epi16(select16(dark, sum, _mm256_sub_epi16(_mm256_set1_epi16(510), sum)), one);
+    const __m256i baseSaturation = quotient16(_mm256_mullo_epi16(d, _mm256_set1_epi16(255)), den, false);
+    const __m256i redMax = _mm256_cmpeq_epi16(red, mx);
+    const __m256i greenMax = _mm256_andnot_si256(redMax, _mm256_cmpeq_epi16(green, mx));
+    const __m256i numerator = select16(redMax, _mm256_sub_epi16(green, blue),
+                                       select16(greenMax, _mm256_sub_epi16(blue, red), _mm256_sub_epi16(red, green)));
+    const __m256i sector = select16(redMax, _mm256_setzero_si256(),
+                                    select16(greenMax, _mm256_set1_epi16(120), _mm256_set1_epi16(240)));
+    __m256i hue = _mm256_add_epi16(sector, quotient16(_mm256_slli_epi16(numerator, 6), _mm256_max_epi16(d, one), true));
+    hue = _mm256_add_epi16(hue, _mm256_and_si256(less16(hue, _mm256_setzero_si256()), _mm256_set1_epi16(360)));
+
+    const __m256i saturationSum = _mm256_add_epi16(baseSaturation, adjust.saturationOffset);
+    const __m256i saturation =
+        _mm256_min_epi16(_mm256_max_epi16(saturationSum, _mm256_setzero_si256()), _mm256_set1_epi16(255));
+    const __m256i darkM2 =
+        _mm256_mulhi_epu16(_mm256_add_epi16(saturation, _mm256_set1_epi16(255)), _mm256_slli_epi16(lightness, 8));
+    const __m256i lightM2 = _mm256_sub_epi16(_mm256_add_epi16(saturation, lightness),
+                                             _mm256_srli_epi16(_mm256_mullo_epi16(saturation, lightness), 8));
+    const __m256i m2 = select16(dark, darkM2, lightM2);
+    const __m256i m1 = _mm256_sub_epi16(_mm256_slli_epi16(lightness, 1), m2);
+    const __m256i span = _mm256_sub_epi16(m2, m1);
+    const __m256i gray = _mm256_cmpgt_epi16(one, saturationSum);
+    red = channelValue16(hue, adjust.base[0], adjust.threshold[0], m1, span, lightness, gray);
+    green = channelValue16(hue, adjust.base[1], adjust.threshold[1], m1, span, lightness, gray);
+    blue = channelValue16(hue, adjust.base[2], adjust.threshold[2], m1, span, lightness, gray);
+}
+
+// Two registers of eight B | G << 8 | R << 16 pixels through the 16-bit lanes (the
+// channels packed in a lane order that the unpacking at the end reverses).
+ORVIX_TARGET_AVX2 inline void adjustSixteen(__m256i& first, __m256i& second, const HalfLaneAdjust& adjust) {
+    const __m256i byteMask = _mm256_set1_epi32(0xFF);
+    __m256i blue = _mm256_packus_epi32(_mm256_and_si256(first, byteMask), _mm256_and_si256(second, byteMask));
+    __m256i green = _mm256_packus_epi32(_mm256_and_si256(_mm256_srli_epi32(first, 8), byteMask),
+                                        _mm256_and_si256(_mm256_srli_epi32(second, 8), byteMask));
+    __m256i red = _mm256_packus_epi32(_mm256_srli_epi32(first, 16), _mm256_srli_epi32(second, 16));
+    adjustHalfLanes(blue, green, red, adjust);
+    const __m256i blueGreen = _mm256_or_si256(blue, _mm256_slli_epi16(green, 8));
+    first = _mm256_unpacklo_epi16(blueGreen, red);
+    second = _mm256_unpackhi_epi16(blueGreen, red);
+}
+
+// The pixels of a 24- or 32-bit row, eight at a time while whole 32-byte loads stay
+// inside the row; returns how many pixels were done.
+ORVIX_TARGET_AVX2 std::int32_t adjustRowAvx2(const std::uint8_t* in, std::uint8_t* out, std::int32_t width,
+                                             int bytesPerPixel, const BlockAdjust& block) {
+    const LaneAdjust adjust = laneAdjust(block);
+    const bool half = halfLanesApply(block);
+    const HalfLaneAdjust halfAdjust = halfLaneAdjust(block);
+    std::int32_t k = 0;
+    if (bytesPerPixel == 4) {
+        const __m256i keep = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+        for (; half && k + 16 <= width; k += 16) {
+            const __m256i x0 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 4 * k));
+            const __m256i x1 = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 4 * k + 32));
+            __m256i p0 = _mm256_andnot_si256(keep, x0);
+            __m256i p1 = _mm256_andnot_si256(keep, x1);
+            adjustSixteen(p0, p1, halfAdjust);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * k), _mm256_or_si256(p0, _mm256_and_si256(x0, keep)));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * k + 32), _mm256_or_si256(p1, _mm256_and_si256(x1, keep)));
+        }
+        for (; k + 8 <= width; k += 8) {
+            const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 4 * k));
+            const __m256i adjusted = adjustLanes(_mm256_andnot_si256(keep, x), adjust);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4 * k), _mm256_or_si256(adjusted, _mm256_and_si256(x, keep)));
+        }
+        return k;
+    }
+    // 24 bytes of eight pixels: four pixels per 128-bit half, widened to 32-bit lanes.
+    const __m256i spread = _mm256_setr_epi32(0, 1, 2, 2, 3, 4, 5, 5);
+    const __m256i widen = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1, 0, 1, 2, -1, 3, 4, 5, -1,
+                                           6, 7, 8, -1, 9, 10, 11, -1);
+    const __m256i narrow = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8,
+                                            9, 10, 12, 13, 14, -1, -1, -1, -1);
+    const __m256i gather = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
+    for (; half && k + 19 <= width; k += 16) { // 32-byte loads from pixels k and k + 8 stay in the row
+        const std::uint8_t* p = in + 3 * k;
+        __m256i p0 = _mm256_shuffle_epi8(
+            _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), spread), widen);
+        __m256i p1 = _mm256_shuffle_epi8(
+            _mm256_permutevar8x32_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 24)), spread), widen);
+        adjustSixteen(p0, p1, halfAdjust);
+        const __m256i packed0 = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(p0, narrow), gather);
+        const __m256i packed1 = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(p1, narrow), gather);
+        std::uint8_t* q = out + 3 * k;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(q), _mm256_castsi256_si128(packed0));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 16), _mm256_extracti128_si256(packed0, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(q + 24), _mm256_castsi256_si128(packed1));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(q + 40), _mm256_extracti128_si256(packed1, 1));
+    }
+    for (; k + 11 <= width; k += 8) { // a 32-byte load from pixel k stays in the row
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 3 * k));
+        const __m256i pixels = _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(x, spread), widen);
+        const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(adjustLanes(pixels, adjust), narrow), gather);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 3 * k), _mm256_castsi256_si128(packed));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 3 * k + 16), _mm256_extracti128_si256(packed, 1));
+    }
+    return k;
+}
+#endif
+
 BlockFunction blockFunction(bool allowAvx2) {
 #if ORVIX_HAVE_X86_SIMD
     if (allowAvx2 && detail::avx2Usable()) return adjustBlockAvx2;
@@ -271,12 +522,23 @@ void adjustPixels(std::uint8_t* dstBits, const std::uint8_t* srcBits, const Kern
     const bool blocks = blockFormApplies(adjust);
     const BlockAdjust block = blockAdjust(adjust);
     const BlockFunction adjustRun = blockFunction(true);
+    // The explicit eight-pixel form for 24- and 32-bit rows.
+    bool rowsAvx2 = false;
+#if ORVIX_HAVE_X86_SIMD
+    rowsAvx2 = blocks && sizeof(Sample) == 1 && srcBytesPerPixel == dstBytesPerPixel &&
+               (srcBytesPerPixel == 3 || srcBytesPerPixel == 4) && detail::avx2Usable();
+#endif
     for (std::int32_t j = 0; j < rect.height(); ++j) {
         const std::uint8_t* in = srcBits + static_cast<std::ptrdiff_t>(rect.top + j) * srcStride +
                                  static_cast<std::ptrdiff_t>(rect.left) * srcBytesPerPixel;
         std::uint8_t* out = dstBits + static_cast<std::ptrdiff_t>(dstY + j) * dstStride +
                             static_cast<std::ptrdiff_t>(dstX) * dstBytesPerPixel;
         std::int32_t k = 0;
+#if ORVIX_HAVE_X86_SIMD
+        if (rowsAvx2) {
+            k = adjustRowAvx2(in, out, rect.width(), srcBytesPerPixel, block);
+        }
+#endif
         if (blocks) {
             for (; k + kBlock <= rect.width(); k += kBlock) {
                 std::int32_t b[kBlock], g[kBlock], r[kBlock];

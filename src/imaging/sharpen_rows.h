@@ -20,4 +20,41 @@ void sharpenRowVector8(const std::uint8_t* const rows[4], std::uint8_t* out, std
 void sharpenRowVector16(const std::uint8_t* const rows[4], std::uint8_t* out, std::int32_t width,
                         int samplesPerPixel, int channels, std::int32_t sharpness);
 
+// A brightness step folded into the sharpen rows: a result v becomes
+// min(M, v x whole + ((v x fraction) >> 16)), which is the truncation of v x factor
+// for the factor whole + fraction / 65536. Inactive: the results stay as they are.
+struct FoldedBrightness {
+    bool active = false;
+    std::uint16_t whole = 1;
+    std::uint16_t fraction = 0;
+};
+
+// The folded form of a brightness map over 0..maxValue (map(v) for each v), when a
+// fixed-point factor near `factor` gives every entry exactly; false otherwise.
+template <typename Map>
+bool foldBrightness(const Map& map, double factor, std::int32_t maxValue, FoldedBrightness& folded) {
+    if (!(factor >= 0.0 && factor < 32.0)) return false;
+    const auto whole = static_cast<std::int32_t>(factor);
+    const auto base = static_cast<std::int32_t>((factor - whole) * 65536.0);
+    for (std::int32_t fraction = base - 8; fraction <= base + 8; ++fraction) {
+        if (fraction < 0 || fraction > 65535) continue;
+        bool exact = true;
+        for (std::int32_t v = 0; v <= maxValue && exact; ++v) {
+            const std::int32_t value = v * whole + static_cast<std::int32_t>((std::int64_t{v} * fraction) >> 16);
+            exact = (value < maxValue ? value : maxValue) == map(v);
+        }
+        if (exact) {
+            folded = FoldedBrightness{true, static_cast<std::uint16_t>(whole), static_cast<std::uint16_t>(fraction)};
+            return true;
+        }
+    }
+    return false;
+}
+
+// One output row with AVX2 (the same results as the rows above), the brightness
+// folded in when active. Present on x86 builds; call only where AVX2 is usable and
+// |sharpness| x maxValue fits in 15 bits.
+void sharpenRowAvx2(const std::uint8_t* const rows[4], std::uint8_t* out, std::int32_t width, int samplesPerPixel,
+                    int channels, std::int32_t sharpness, int sampleBytes, const FoldedBrightness& brightness);
+
 } // namespace orvix::detail

@@ -13,14 +13,14 @@ namespace {
 
 inline constexpr std::int32_t kGammaOff = 100;
 
-// The kernels of the single-value steps for one output layout.
-struct ToneKernels {
-    PixelKernel gamma = nullptr;
-    PixelKernel contrast = nullptr;
-    PixelKernel sharpen = nullptr;
-    PixelKernel brightness = nullptr;
-    PixelKernel hueSaturation = nullptr; // colour images only
-};
+// Runs a kernel over the whole of `source` into `destination` with a parameter record.
+template <typename Record>
+void blitWith(Surface& destination, PixelKernel kernel, const Surface& source, Record& record) {
+    Record* pointer = &record;
+    destination.blit(kernel, &source, nullptr, 0, 0, &pointer, 0);
+}
+
+} // namespace
 
 ToneKernels toneKernelsFor(int bitsPerPixel) {
     switch (bitsPerPixel) {
@@ -34,18 +34,10 @@ ToneKernels toneKernelsFor(int bitsPerPixel) {
     }
 }
 
-// Runs a kernel over the whole of `source` into `destination` with a parameter record.
-template <typename Record>
-void blitWith(Surface& destination, PixelKernel kernel, const Surface& source, Record& record) {
-    Record* pointer = &record;
-    destination.blit(kernel, &source, nullptr, 0, 0, &pointer, 0);
+bool sharpenWorkFits(const Surface& output, const Surface* work) {
+    return work && !work->isEmpty() && work->width() == output.width() && work->height() == output.height() &&
+           work->bitsPerPixel() == output.bitsPerPixel();
 }
-
-bool sameGeometry(const Surface& a, const Surface& b) {
-    return a.width() == b.width() && a.height() == b.height() && a.bitsPerPixel() == b.bitsPerPixel();
-}
-
-} // namespace
 
 void applyToneFilters(Surface& output, Surface* work, const FilterSettings& settings, FilterTableCache& tables) {
     const ToneKernels kernels = toneKernelsFor(output.bitsPerPixel());
@@ -65,7 +57,7 @@ void applyToneFilters(Surface& output, Surface* work, const FilterSettings& sett
         FilterStepParams step{settings.contrast, &tables};
         blitWith(output, kernels.contrast, output, step);
     }
-    if (settings.sharpness != 0 && work && !work->isEmpty() && sameGeometry(*work, output)) {
+    if (settings.sharpness != 0 && sharpenWorkFits(output, work)) {
         std::memcpy(work->bits(), output.bits(), output.byteCount());
         FilterStepParams step{settings.sharpness, &tables};
         blitWith(output, kernels.sharpen, *work, step);

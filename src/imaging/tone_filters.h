@@ -6,12 +6,30 @@
 
 #include "imaging/filter_settings.h"
 #include "imaging/filter_tables.h"
+#include "imaging/kernel_types.h"
 
 namespace orvix {
 
 class Surface;
 
-// Sharpen needs `work` shaped like `output` (same width, height and depth) and is
+// The kernels of the steps for one output layout (all null for a layout without a
+// tone section).
+struct ToneKernels {
+    PixelKernel gamma = nullptr;
+    PixelKernel contrast = nullptr;
+    PixelKernel sharpen = nullptr;
+    PixelKernel brightness = nullptr;
+    PixelKernel hueSaturation = nullptr; // colour images only
+};
+ToneKernels toneKernelsFor(int bitsPerPixel);
+
+// Whether the sharpen step can run: `work` shaped like `output` (same width, height
+// and depth).
+bool sharpenWorkFits(const Surface& output, const Surface* work);
+
+// The steps one after another, each over the whole image: the plain form of the
+// section (the frame pipeline runs the same steps over bands of rows, with the same
+// result; see filter_section.h). Sharpen needs `work` shaped like `output` and is
 // skipped without it. Nothing here allocates.
 void applyToneFilters(Surface& output, Surface* work, const FilterSettings& settings, FilterTableCache& tables);
 

@@ -90,12 +90,10 @@ void vectorModel(const KernelImage& raw, const KernelRect& rect, std::int32_t ds
     left.right = rect.left + std::min(W, 16);
     demosaic8To24(out.bits.data(), raw.bits.data(), &left, dstX, dstY, 3, 1, out.stride, raw.stride, &pointer, 0);
     const std::int32_t m = W >= 4 ? 16 * ((W - 4) / 16) : 0;
-    if (m > 0) {
-        KernelRect right = rect;
-        right.left = rect.left + m;
-        demosaic8To24(out.bits.data(), raw.bits.data(), &right, dstX + m, dstY, 3, 1, out.stride, raw.stride,
-                      &pointer, 0);
-    }
+    KernelRect right = rect;
+    right.left = rect.left + m;
+    demosaic8To24(out.bits.data(), raw.bits.data(), &right, dstX + m, dstY, 3, 1, out.stride, raw.stride, &pointer,
+                  0);
     for (std::int32_t j = 0; j < H; ++j) {
         for (std::int32_t k : {0, 1, W - 1}) {
             if (k >= 0 && k < W) {
@@ -140,6 +138,56 @@ TEST(DemosaicVector, MatchesTheTranscriptionBitForBitOverManyWidths) {
                                 ASSERT_EQ(out.at(x, y, c), expected.at(x, y, c))
                                     << k.name << " width " << width << " height " << height << " mode " << mode
                                     << " pixel " << x << "," << y << " channel " << c;
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Every width from 4 to 64 and some wide ones up to the full sensor width, every
+// Bayer mode and every gain case: gains of 100 % (where the lane arithmetic is
+// exactly the reference's, so the interior must equal demosaic8To24), any gains up
+// to 200 % (the transcription), and gains beyond 200 % (handed to the reference).
+// Nothing is left out of the comparison, column W - 2 included.
+TEST(DemosaicVector, EveryWidthEveryModeEveryGainCaseMatchesByteForByte) {
+    std::mt19937 rng(417);
+    std::vector<std::int32_t> widths;
+    for (std::int32_t w = 4; w <= 64; ++w) widths.push_back(w);
+    for (std::int32_t w : {65, 66, 67, 68, 99, 100, 131, 257, 683, 1024, 1359, 1360}) widths.push_back(w);
+    std::uniform_int_distribution<std::int32_t> gain(0, 200);
+    for (std::int32_t width : widths) {
+        const std::int32_t height = width > 100 ? 6 : 7;
+        KernelImage raw(width, height, 8);
+        raw.randomize(rng, 255);
+        for (std::int32_t mode = 0; mode < 4; ++mode) {
+            const DemosaicParams cases[] = {{mode, 100, 100, 100},
+                                            {mode, gain(rng), gain(rng), gain(rng)},
+                                            {mode, 200, 100, 0},
+                                            {mode, 201 + gain(rng), 100, gain(rng)}};
+            for (const DemosaicParams& params : cases) {
+                const bool vectorArithmetic = params.gainRed <= 200 && params.gainBlue <= 200;
+                KernelImage expected(width, height, 24, 0x6B);
+                if (vectorArithmetic) {
+                    vectorModel(raw, KernelRect{0, 0, width, height}, 0, 0, params, expected);
+                } else {
+                    callKernel(demosaic8To24, expected, raw, KernelRect{0, 0, width, height}, 0, 0, params);
+                }
+                KernelImage reference(width, height, 24, 0x6B);
+                callKernel(demosaic8To24, reference, raw, KernelRect{0, 0, width, height}, 0, 0, params);
+                for (const NamedKernel& k : vectorKernels()) {
+                    KernelImage out(width, height, 24, 0x6B);
+                    callKernel(k.kernel, out, raw, KernelRect{0, 0, width, height}, 0, 0, params);
+                    ASSERT_TRUE(out.bits == expected.bits) << k.name << " width " << width << " mode " << mode
+                                                           << " gains " << params.gainRed << "/" << params.gainBlue;
+                    if (params.gainRed != 100 || params.gainBlue != 100) continue;
+                    for (std::int32_t y = 2; y <= height - 3; ++y) {
+                        for (std::int32_t x = 2; x <= width - 3; ++x) {
+                            for (int c = 0; c < 3; ++c) {
+                                ASSERT_EQ(out.at(x, y, c), reference.at(x, y, c))
+                                    << k.name << " width " << width << " mode " << mode << " at " << x << "," << y;
                             }
                         }
                     }

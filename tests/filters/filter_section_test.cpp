@@ -277,12 +277,18 @@ TEST(FilterSection, RunsEveryStepInOrderOnEveryLayoutAndReusesItsTables) {
         }
 
         camera->filter = f;
+        std::int32_t builtForFirstFrame = 0;
         for (int frame = 0; frame < 2; ++frame) {
             std::memcpy(raw.bits(), rawFrame.data(), rawFrame.size());
             camera->run();
             EXPECT_TRUE(std::vector<std::uint8_t>(out.bits(), out.bits() + out.byteCount()) == expected);
+            if (frame == 0) builtForFirstFrame = camera->pipeline.tables().buildCount();
         }
-        EXPECT_EQ(camera->pipeline.tables().buildCount(), 3) << "gamma, contrast and sharpen built once";
+        // Gamma and contrast, and the sharpen table where the sharpen rows read it,
+        // built for the first frame and reused for the second.
+        EXPECT_GE(builtForFirstFrame, 2);
+        EXPECT_LE(builtForFirstFrame, 3);
+        EXPECT_EQ(camera->pipeline.tables().buildCount(), builtForFirstFrame) << "tables rebuilt for the same settings";
     }
 }
 

@@ -131,6 +131,59 @@ TEST(HueSaturation, KernelsGiveThePerPixelRuleForEveryColour) {
     }
 }
 
+// Every colour through the 32-bit kernel with the adjustment the benchmarks use, and
+// random rows of every width up to 40 in both 8-bit layouts with typical and extreme
+// adjustments: the per-pixel rule, the fourth byte untouched.
+TEST(HueSaturation, EightBitLayoutsGiveThePerPixelRuleAtEveryWidth) {
+    const HlsAdjust benchmark{30, 0, 20};
+    KernelImage plane(256, 256, 32);
+    for (int red = 0; red < 256; ++red) {
+        for (int y = 0; y < 256; ++y) {
+            for (int x = 0; x < 256; ++x) {
+                std::uint8_t* p = plane.pixel(x, y);
+                p[0] = static_cast<std::uint8_t>(x);
+                p[1] = static_cast<std::uint8_t>(y);
+                p[2] = static_cast<std::uint8_t>(red);
+                p[3] = static_cast<std::uint8_t>(x ^ y);
+            }
+        }
+        runInPlace(adjustHueSaturation24, plane, &benchmark);
+        for (int y = 0; y < 256; ++y) {
+            for (int x = 0; x < 256; ++x) {
+                int b = x, g = y, r = red;
+                adjustHls(b, g, r, benchmark);
+                const std::uint8_t* p = plane.pixel(x, y);
+                if (p[0] != b || p[1] != g || p[2] != r || p[3] != (x ^ y)) {
+                    FAIL() << "colour " << x << "," << y << "," << red;
+                }
+            }
+        }
+    }
+    std::mt19937 rng(17);
+    const HlsAdjust adjustments[] = {{40, 0, -30}, {-200, 0, 60}, {360, 0, 255}, {719, 37, 5}, {-1, -300, 90},
+                                     {INT32_MAX, INT32_MIN, INT32_MAX}};
+    for (int bits : {24, 32}) {
+        for (std::int32_t width = 1; width <= 40; ++width) {
+            for (const HlsAdjust& adjust : adjustments) {
+                KernelImage image(width, 3, bits);
+                image.randomize(rng, 255);
+                KernelImage result = image;
+                runInPlace(adjustHueSaturation24, result, &adjust);
+                for (int y = 0; y < image.height; ++y) {
+                    for (int x = 0; x < width; ++x) {
+                        int bgr[3] = {image.at(x, y, 0), image.at(x, y, 1), image.at(x, y, 2)};
+                        adjustHls(bgr[0], bgr[1], bgr[2], adjust);
+                        for (int c = 0; c < 3; ++c) ASSERT_EQ(result.at(x, y, c), bgr[c]) << bits << " " << width;
+                        if (bits == 32) {
+                            ASSERT_EQ(result.at(x, y, 3), image.at(x, y, 3));
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
 // Both instruction-set forms of the lane code (the kernels run one of them).
 TEST(HueSaturation, LaneFormsGiveThePerPixelRule) {
     std::mt19937 rng(11);

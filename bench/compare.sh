@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# Where the speed goals stand: one line per goal with our figure, the peer's, their
+# ratio and the goal, from one run of each benchmark program, pinned to one core
+# (taskset -c 0), medians of 3 repetitions of CPU time per iteration.
+#
+#   bench/compare.sh [build folder]      (default build/release; configure it with
+#                                         -DCMAKE_BUILD_TYPE=Release -DORVIX_BUILD_BENCH=ON
+#                                         and build the programs named in GOALS)
+#
+# A goal is one line of GOALS below, fields separated by '|':
+#   label | program | our benchmark | peer benchmark or '-' | max ratio or '-' | max ms or '-'
+# Benchmarks are Google Benchmark names as the program lists them
+# (--benchmark_list_tests). A goal with a peer compares ours / peer against the max
+# ratio; a max ms holds our figure to that many milliseconds. Each program named runs
+# once, for all of its benchmarks together.
+set -euo pipefail
+
+GOALS='
+1 demosaic16To48, 48-bit, vs OpenCV 16-bit       | imaging_kernels_bench | chosenDemosaicBench/chosen16To48 | openCvBench/cvtColorBayer16 | 1.0 | -
+1 demosaic16To48, 64-bit, vs OpenCV 16-bit       | imaging_kernels_bench | chosenDemosaicBench/chosen16To64 | openCvBench/cvtColorBayer16 | 1.0 | -
+1 8-bit demosaic (chosen kernel) vs OpenCV 8-bit | imaging_kernels_bench | chosenDemosaicBench/chosen8To24  | openCvBench/cvtColorBayer8  | 0.8 | -
+2 filter section type 2, one core                | imaging_kernels_bench | filterSectionBench/type2_colour24 | - | - | 2.5
+2 filter section type 2 vs the OpenCV chain      | imaging_kernels_bench | filterSectionBench/type2_colour24 | openCvChain | 1.0 | -
+3 type 2 with hue 30, saturation 20              | imaging_kernels_bench | filterSectionBench/type2_colour24_hue30 | - | - | 5.0
+3 type 3 vs type 2                               | imaging_kernels_bench | filterSectionBench/type3_colour32 | filterSectionBench/type2_colour24 | 2.0 | -
+3 type 4 vs type 2                               | imaging_kernels_bench | filterSectionBench/type4_colour48 | filterSectionBench/type2_colour24 | 2.0 | -
+3 type 5 vs type 2                               | imaging_kernels_bench | filterSectionBench/type5_colour64 | filterSectionBench/type2_colour24 | 2.0 | -
+'
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/release}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+goals=$(printf '%s\n' "$GOALS" | sed '/^[[:space:]]*$/d')
+programs=$(printf '%s\n' "$goals" | awk -F'|' '{gsub(/^ +| +$/, "", $2); print $2}' | sort -u)
+for program in $programs; do
+  names=$(printf '%s\n' "$goals" | awk -F'|' -v p="$program" '{for (i = 2; i <= 5; ++i) gsub(/^ +| +$/, "", $i)}
+    $2 == p {print $3; if ($4 != "-") print $4}' | sort -u)
+  # Anchored alternatives, with the regular-expression characters of the names escaped.
+  filter=$(printf '%s\n' $names | sed 's/[][\.*^$()+?{}|]/\\&/g; s/.*/^&$/' | paste -sd'|')
+  exe="$build/bin/$program"
+  [ -x "$exe" ] || { echo "missing $exe: build it in $build (ORVIX_BUILD_BENCH=ON)" >&2; exit 1; }
+  taskset -c 0 "$exe" --benchmark_filter="$filter" --benchmark_repetitions=3 \
+    --benchmark_report_aggregates_only=true --benchmark_format=json > "$work/$program.json"
+done
+
+printf '%s\n' "$goals" | python3 -c '
+import json, sys, os
+work = sys.argv[1]
+results = {}
+for name in os.listdir(work):
+    data = json.load(open(os.path.join(work, name)))
+    for b in data["benchmarks"]:
+        if b.get("aggregate_name") == "median":
+            scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[b.get("time_unit", "ns")]
+            results[(name[:-5], b["run_name"])] = b["cpu_time"] * scale
+print("%-48s %9s %9s %7s  %-22s %s" % ("goal", "ours ms", "peer ms", "ratio", "goal", "met"))
+for line in sys.stdin:
+    label, program, ours, peer, max_ratio, max_ms = [f.strip() for f in line.split("|")]
+    mine = results.get((program, ours))
+    other = results.get((program, peer)) if peer != "-" else None
+    if mine is None or (peer != "-" and other is None):
+        print("%-48s (benchmark missing: %s)" % (label, ours if mine is None else peer)); continue
+    ratio = mine / other if other else None
+    met, goal = True, []
+    if max_ratio != "-":
+        goal.append("ratio <= " + max_ratio); met = met and ratio <= float(max_ratio)
+    if max_ms != "-":
+        goal.append("<= %s ms" % max_ms); met = met and mine <= float(max_ms)
+    print("%-48s %9.3f %9s %7s  %-22s %s" % (label, mine, "%.3f" % other if other else "-",
+          "%.2f" % ratio if ratio else "-", ", ".join(goal), "yes" if met else "NO"))
+' "$work"

@@ -1,0 +1,169 @@
+// Sharpen rows with AVX2: sixteen 16-bit lanes, the same steps as the SSE2 rows
+// (column sums of the four source rows, the sum of four neighbouring column sums of
+// the same channel, blur = sum >> 4, s + (k x (s - blur)) / 10 limited to the sample
+// range), optionally followed by a folded brightness step.
+
+#include "imaging/simd_target.h"
+
+#if ORVIX_HAVE_X86_SIMD
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "imaging/sharpen_rows.h"
+
+namespace orvix::detail {
+namespace {
+
+constexpr std::int32_t kRunSamples = 1024;
+
+// Signed 16-bit x / 10, truncating toward zero (exact for every 16-bit value).
+ORVIX_TARGET_AVX2 inline __m256i divideBy10(__m256i x) {
+    const __m256i quotient = _mm256_srai_epi16(_mm256_mulhi_epi16(x, _mm256_set1_epi16(26215)), 2);
+    return _mm256_sub_epi16(quotient, _mm256_srai_epi16(x, 15));
+}
+
+template <typename Sample>
+ORVIX_TARGET_AVX2 inline __m256i load16Samples(const std::uint8_t* p, __m256i maxValue) {
+    if constexpr (sizeof(Sample) == 1) {
+        (void)maxValue;
+        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    } else {
+        return _mm256_min_epu16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)), maxValue);
+    }
+}
+
+// Stores sixteen results (already limited), keeping lanes whose `keep` mask is set
+// (only when KeepFourth: pixels of four samples).
+template <typename Sample, bool KeepFourth>
+ORVIX_TARGET_AVX2 inline void store16Results(std::uint8_t* p, __m256i results, __m256i keep) {
+    if constexpr (!KeepFourth) {
+        if constexpr (sizeof(Sample) == 1) {
+            const __m128i bytes =
+                _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(results, results), 0x08));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p), bytes);
+        } else {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), results);
+        }
+        (void)keep;
+    } else if constexpr (sizeof(Sample) == 1) {
+        const __m128i bytes = _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packus_epi16(results, results), 0x08));
+        const __m128i keepBytes =
+            _mm256_castsi256_si128(_mm256_permute4x64_epi64(_mm256_packs_epi16(keep, keep), 0x08));
+        const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_blendv_epi8(bytes, old, keepBytes));
+    } else {
+        const __m256i old = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), _mm256_blendv_epi8(results, old, keep));
+    }
+}
+
+template <typename Sample>
+inline std::int32_t loadOne(const std::uint8_t* p, std::int32_t maxValue) {
+    Sample value;
+    std::memcpy(&value, p, sizeof value);
+    return std::min<std::int32_t>(value, maxValue);
+}
+
+template <typename Sample>
+inline void storeOne(std::uint8_t* p, std::int32_t value) {
+    const Sample sample = static_cast<Sample>(value);
+    std::memcpy(p, &sample, sizeof sample);
+}
+
+inline std::int32_t brightenOne(std::int32_t v, const FoldedBrightness& b, std::int32_t maxValue) {
+    if (!b.active) return v;
+    return std::min(v * b.whole + static_cast<std::int32_t>((std::int64_t{v} * b.fraction) >> 16), maxValue);
+}
+
+template <typename Sample, std::int32_t MaxValue, bool KeepFourth>
+ORVIX_TARGET_AVX2 void sharpenRow(const std::uint8_t* const rows[4], std::uint8_t* out, std::int32_t width,
+                                  int samplesPerPixel, int channels, std::int32_t k, const FoldedBrightness& bright) {
+    constexpr std::ptrdiff_t size = sizeof(Sample);
+    const std::int32_t spp = samplesPerPixel;
+    const std::int32_t first = 2 * spp;
+    const std::int32_t end = (width - 2) * spp;
+    const __m256i maxValue = _mm256_set1_epi16(MaxValue);
+    const __m256i gain = _mm256_set1_epi16(static_cast<short>(k));
+    const __m256i whole = _mm256_set1_epi16(static_cast<short>(bright.whole));
+    const __m256i fraction = _mm256_set1_epi16(static_cast<short>(bright.fraction));
+    // Lanes of a fourth sample per pixel stay as they are (16 lanes = 4 pixels).
+    const __m256i keep = spp == 4 && channels == 3
+                             ? _mm256_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1, 0, 0, 0, -1, 0, 0, 0, -1)
+                             : _mm256_setzero_si256();
+
+    alignas(32) std::uint16_t columnSums[kRunSamples + 32];
+    for (std::int32_t q0 = first; q0 < end; q0 += kRunSamples) {
+        const std::int32_t q1 = std::min(q0 + kRunSamples, end);
+        const std::int32_t v0 = q0 - 2 * spp;
+        const std::int32_t count = q1 + spp - v0;
+        std::int32_t i = 0;
+        for (; i + 16 <= count; i += 16) {
+            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(v0 + i) * size;
+            const __m256i sum = _mm256_add_epi16(
+                _mm256_add_epi16(load16Samples<Sample>(rows[0] + at, maxValue), load16Samples<Sample>(rows[1] + at, maxValue)),
+                _mm256_add_epi16(load16Samples<Sample>(rows[2] + at, maxValue), load16Samples<Sample>(rows[3] + at, maxValue)));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(columnSums + i), sum);
+        }
+        for (; i < count; ++i) {
+            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(v0 + i) * size;
+            columnSums[i] = static_cast<std::uint16_t>(loadOne<Sample>(rows[0] + at, MaxValue) +
+                                                       loadOne<Sample>(rows[1] + at, MaxValue) +
+                                                       loadOne<Sample>(rows[2] + at, MaxValue) +
+                                                       loadOne<Sample>(rows[3] + at, MaxValue));
+        }
+
+        std::int32_t q = q0;
+        for (; q + 16 <= q1; q += 16) {
+            const std::uint16_t* v = columnSums + (q - v0);
+            const __m256i box = _mm256_add_epi16(
+                _mm256_add_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v - 2 * spp)),
+                                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v - spp))),
+                _mm256_add_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(v)),
+                                 _mm256_loadu_si256(reinterpret_cast<const __m256i*>(v + spp))));
+            const __m256i blur = _mm256_srli_epi16(box, 4);
+            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(q) * size;
+            const __m256i s = load16Samples<Sample>(rows[2] + at, maxValue);
+            const __m256i correction = divideBy10(_mm256_mullo_epi16(gain, _mm256_sub_epi16(s, blur)));
+            __m256i result =
+                _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(s, correction), _mm256_setzero_si256()), maxValue);
+            if (bright.active) {
+                result = _mm256_min_epi16(
+                    _mm256_add_epi16(_mm256_mullo_epi16(result, whole), _mm256_mulhi_epu16(result, fraction)), maxValue);
+            }
+            store16Results<Sample, KeepFourth>(out + at, result, keep);
+        }
+        for (; q < q1; ++q) {
+            if (q % spp >= channels) continue;
+            const std::uint16_t* v = columnSums + (q - v0);
+            const std::int32_t blur = (v[-2 * spp] + v[-spp] + v[0] + v[spp]) >> 4;
+            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(q) * size;
+            const std::int32_t s = loadOne<Sample>(rows[2] + at, MaxValue);
+            const std::int32_t sharpened = std::clamp(s + (k * (s - blur)) / 10, 0, MaxValue);
+            storeOne<Sample>(out + at, brightenOne(sharpened, bright, MaxValue));
+        }
+    }
+}
+
+} // namespace
+
+ORVIX_TARGET_AVX2 void sharpenRowAvx2(const std::uint8_t* const rows[4], std::uint8_t* out, std::int32_t width,
+                                      int samplesPerPixel, int channels, std::int32_t sharpness, int sampleBytes,
+                                      const FoldedBrightness& brightness) {
+    const bool keepFourth = samplesPerPixel == 4 && channels == 3;
+    if (sampleBytes == 1) {
+        (keepFourth ? sharpenRow<std::uint8_t, 255, true> : sharpenRow<std::uint8_t, 255, false>)(
+            rows, out, width, samplesPerPixel, channels, sharpness, brightness);
+    } else {
+        (keepFourth ? sharpenRow<std::uint16_t, 1023, true> : sharpenRow<std::uint16_t, 1023, false>)(
+            rows, out, width, samplesPerPixel, channels, sharpness, brightness);
+    }
+}
+
+} // namespace orvix::detail
+
+#endif
