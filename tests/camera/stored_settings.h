@@ -32,7 +32,7 @@ inline void store(const std::string& subkey, std::initializer_list<std::pair<con
 // A "Size_%02d" record with all seven values.
 inline void storeFormat(int n, std::int32_t hTotal, std::int32_t vTotal, std::int32_t width, std::int32_t height,
                         std::int32_t x, std::int32_t y, std::int32_t buffers) {
-    char name[16];
+    char name[24]; // room for any int
     std::snprintf(name, sizeof name, "Size_%02d", n);
     store(name, {{"TH", hTotal}, {"TV", vTotal}, {"EH", width}, {"EV", height}, {"EHS", x}, {"EVS", y},
                  {"Buf", buffers}});

