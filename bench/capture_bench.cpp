@@ -75,7 +75,11 @@ void CapturePath(benchmark::State& state) {
     orvix::Surface& raw = *surfaces.raw(colorType);
     const bool unpack = raw.stride() != static_cast<std::uint32_t>(raw.width()) * raw.bytesPerPixel();
     const orvix::PixelKernel unpackKernel = bits == 16 ? orvix::unpackRows16 : orvix::unpackRows8;
-    orvix::FrameSettings settings;
+    orvix::FrameSettings settings; // a new camera's filters: none changes a pixel
+    settings.filter.gamma = 100;
+    settings.filter.bayerGainRed = settings.filter.bayerGainGreen = settings.filter.bayerGainBlue = 100;
+    settings.filter.grayGainR = settings.filter.grayGainG1 = settings.filter.grayGainG2 = settings.filter.grayGainB = 128;
+    settings.filter.bayerMode = 3;
     settings.autoIris = 1;
     for (auto _ : state) {
         link.convertRingFrame(raw.bits(), 0, 0, 1);
