@@ -6,8 +6,9 @@
 #      library; the settings file's parser fuzzed for a minute (clang); then the
 #      `unit` and `x11` tests again under ThreadSanitizer, and the library built with
 #      clang's thread-safety analysis of its lock annotations;
-#   2. Linux release build of the library and tool: the SDK tree (`cmake --install`)
-#      and .deb, with applications built against them (tests/packaging);
+#   2. Linux release build of the library, tool and benchmark programs (built, not
+#      run): the SDK tree (`cmake --install`) and .deb, with applications built
+#      against them (tests/packaging);
 #   3. Windows x86_64 (MinGW-w64): the same tests under Wine, inside Xvfb; the SDK
 #      ZIP, with applications built against it and run under Wine;
 #   4. Windows i686 (MinGW-w64): the library and tool (32-bit programs cannot run here),
@@ -21,7 +22,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${ORVIX_BUILD_ROOT:-$root/build}
 
-"$root/scripts/install-deps.sh" native test
+# The benchmark peers too: the release build below compiles the benchmarks against them.
+"$root/scripts/install-deps.sh" native test bench
 
 step() { printf '\n==== %s\n' "$*"; }
 configure() { # folder, extra cmake arguments...
@@ -92,7 +94,8 @@ configure linux-thread-safety -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang 
 cmake --build "$build/linux-thread-safety" --target OrvixSdk_K62DT4
 
 step "Linux release build and its SDK packages (install tree and .deb, applications built against them)"
-configure linux-release -DCMAKE_BUILD_TYPE=Release -DORVIX_BUILD_TESTS=OFF
+# With the benchmark programs, so a change that breaks one shows here (they are not run).
+configure linux-release -DCMAKE_BUILD_TYPE=Release -DORVIX_BUILD_TESTS=OFF -DORVIX_BUILD_BENCH=ON
 cmake --build "$build/linux-release"
 "$root/tests/packaging/package-test.sh" linux "$build/linux-release"
 
