@@ -289,7 +289,9 @@ TEST_F(CameraStartup, WindowAndDeviceChangesAreRefusedWhileCaptureIsActive) {
         ASSERT_EQ(start(), 1) << state;
         ASSERT_EQ(camera.captureState(), state);
         // The transfer thread's own set-up requests come before its first frame.
-        if (state == kCapturePreview) ASSERT_TRUE(framesFollow(0, framesSent(0), 1));
+        if (state == kCapturePreview) {
+            ASSERT_TRUE(framesFollow(0, framesSent(0), 1));
+        }
         emulator().clearLog();
         EXPECT_EQ(camera.setCaptureWindowEx(1360, 0, 320, 1024, 0, 240), 0) << state;
         EXPECT_EQ(camera.setCaptureWindow(640, 480), 0) << state;
