@@ -64,11 +64,17 @@ def test_a_stored_format_outside_the_sensor_raises_geometry(registry):
         assert cam.capture_window == (0, 0, 1360, 1024)
 
 
-def test_a_window_the_camera_cannot_transfer_raises_frame_transfer(cam):
-    # Below the camera's 4 x 3 minimum, set past the package's check.
-    assert cam.call("Orvix_SetCaptureWindowEx", 1360, 0, 2, 1024, 0, 2) == 1
+def test_a_window_the_camera_cannot_transfer_is_refused_by_the_library_too(cam):
+    # Below the camera's 4 x 3 minimum, set past the package's check: the library
+    # refuses it as well. The refused window stays stored, so a capture start refuses
+    # it again instead of starting one whose every frame fails.
+    error = raised_by(lambda: cam.call("Orvix_SetCaptureWindowEx", 1360, 0, 2, 1024, 0, 2))
+    assert (error.code, error.function) == (orvix.ERR_GEOMETRY, "Orvix_SetCaptureWindowEx")
+    assert cam.capture_window == (0, 0, 2, 2)
     error = raised_by(cam.snap)
-    assert (error.code, error.function) == (orvix.ERR_FRAME_TRANSFER, "Orvix_SnapShot")
+    assert (error.code, error.function) == (orvix.ERR_GEOMETRY, "Orvix_SnapShot")
+    cam.call("Orvix_SetCaptureWindowEx", 1360, 0, 4, 1024, 0, 3)
+    assert cam.snap().shape[:2] == (3, 4)
 
 
 def test_calls_of_your_own_raise_the_library_codes(cam):
