@@ -25,7 +25,7 @@ build=${ORVIX_BUILD_ROOT:-$root/build}
 # The benchmark peers too: the release build below compiles the benchmarks against them.
 "$root/scripts/install-deps.sh" native test bench
 
-step() { printf '\n==== %s\n' "$*"; }
+step() { printf '\n==== %s (%s)\n' "$*" "$(date +%T)"; }
 configure() { # folder, extra cmake arguments...
   local dir=$1; shift
   cmake -S "$root" -B "$build/$dir" -G Ninja -DORVIX_WERROR=ON "$@" >/dev/null
