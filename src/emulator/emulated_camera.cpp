@@ -33,8 +33,6 @@ constexpr PowerOnRegister kPowerOnFpga[] = {
     {0x66, 0x0100}, {0xA0, 0x0500}, {kPreviewModeRegister, kPreviewEnable | kPreviewLive},
 };
 
-constexpr std::uint32_t kRawSamples = std::uint32_t{protocol::kRawLineLength} * protocol::kRawLines;
-
 constexpr std::uint16_t kTriggerRegisterA = 32;
 constexpr std::uint16_t kTriggerRegisterB = 33;
 constexpr std::uint32_t kFreeRunBit = 0x10;      // register 32: set = free-running
