@@ -21,7 +21,7 @@ native=(
   libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev
 )
 test=(
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev ccache
   # Windows cross builds and their test runs
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   mingw-w64-tools wine64

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
 #   1. Linux with AddressSanitizer and UndefinedBehaviorSanitizer: `unit` tests, then
-#      the `x11` tests under Xvfb, then the hostile-argument sweep over every export
+#      the `x11` tests under Xvfb, the `usb` tests (the USB camera driver against fake
+#      cameras under umockdev), then the hostile-argument sweep over every export
 #      (`sweep`), then the Python package's tests (pytest) against that
 #      library; the settings file's parser fuzzed for a minute (clang); then the
-#      `unit` and `x11` tests again under ThreadSanitizer, and the library built with
+#      `unit`, `x11` and `usb` tests again under ThreadSanitizer, and the library built with
 #      clang's thread-safety analysis of its lock annotations;
 #   2. Linux release build of the library, tool and benchmark programs (built, not
 #      run): the SDK tree (`cmake --install`) and .deb, with applications built
@@ -26,9 +27,17 @@ build=${ORVIX_BUILD_ROOT:-$root/build}
 "$root/scripts/install-deps.sh" native test bench
 
 step() { printf '\n==== %s (%s)\n' "$*" "$(date +%T)"; }
+# Compiler cache, outside the tree like the image libraries' cache, so a second run
+# on the same machine recompiles only what changed.
+export CCACHE_DIR=${ORVIX_CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/orvix-ccache}
+export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-8G}
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 configure() { # folder, extra cmake arguments...
   local dir=$1; shift
-  cmake -S "$root" -B "$build/$dir" -G Ninja -DORVIX_WERROR=ON "$@" >/dev/null
+  cmake -S "$root" -B "$build/$dir" -G Ninja -DORVIX_WERROR=ON "${launcher[@]}" "$@" >/dev/null
 }
 xvfb() { xvfb-run -a -s "-screen 0 1920x1200x24" "$@"; }
 # The sanitizer builds: the library at -O1 with line tables (enough for the
@@ -46,6 +55,8 @@ step "Linux tests: unit"
 (cd "$build/linux-asan" && ctest -L unit -LE sweep -j2 --output-on-failure)
 step "Linux tests: x11 (under Xvfb)"
 (cd "$build/linux-asan" && xvfb ctest -L x11 -LE sweep --output-on-failure)
+step "Linux tests: usb (the USB camera driver, through libusb, against fake cameras under umockdev)"
+(cd "$build/linux-asan" && ctest -L usb --output-on-failure)
 step "Linux hostile-argument sweep: every export in every capture state (the dialogs without a display)"
 (cd "$build/linux-asan" && xvfb ctest -L sweep --output-on-failure)
 
@@ -87,6 +98,7 @@ cmake --build "$build/linux-tsan"
 # The sweep runs under the address sanitizer above; here it would take many minutes.
 (cd "$build/linux-tsan" && ctest -L unit -LE sweep -j2 --output-on-failure)
 (cd "$build/linux-tsan" && xvfb ctest -L x11 -LE sweep --output-on-failure)
+(cd "$build/linux-tsan" && ctest -L usb --output-on-failure)
 
 step "Lock annotations checked by clang's thread-safety analysis (the library only)"
 configure linux-thread-safety -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
