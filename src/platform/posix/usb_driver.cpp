@@ -20,6 +20,7 @@ constexpr std::uint32_t kFrameTransfer = 0x2220A9;
 constexpr std::uint32_t kSetTimeout = 0x2220A0;
 constexpr std::uint32_t kSetTimeoutInputLength = 44;
 constexpr std::uint32_t kPipeCount = 3;
+constexpr std::uint32_t kLongestTransfer = 0x7FFFFFFF; // libusb's lengths are ints
 
 constexpr std::uint32_t kDefaultTimeoutMs = 3000;
 constexpr std::uint32_t kLongestTimeoutMs = 3600 * 1000;
@@ -224,7 +225,7 @@ private:
                  std::uint32_t outputLength, std::uint32_t* bytes) {
         if (code == kSetTimeout) return setTimeout(input, inputLength, output, outputLength);
         if (code != kPipeWrite && code != kPipeRead && code != kFrameTransfer) return false;
-        if (!input || inputLength != 4 || !output || outputLength == 0) return false;
+        if (!input || inputLength != 4 || !output || outputLength == 0 || outputLength > kLongestTransfer) return false;
         const std::uint32_t pipe = le32(input);
         if (pipe >= kPipeCount) return false;
         return camera_->transfer(pipe, static_cast<std::uint8_t*>(output), outputLength, bytes);
