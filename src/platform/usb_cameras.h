@@ -15,7 +15,10 @@
 //   "Id0"=dword:4f566b62
 //
 // Slot n is the n-th matching device in the order of bus number, then port path, so
-// a camera keeps its slot across runs while the wiring stays. Its pipes 0, 1 and 2
+// a camera keeps its slot across runs while the wiring stays. Within a process a
+// camera keeps its slot while it stays attached: an unplugged one leaves its slot
+// empty, and cameras attached later take the lowest free slots in that order (a
+// camera plugged back in returns to the slot it left). Its pipes 0, 1 and 2
 // are the first three endpoints of interface 0, alternate setting 0, in descriptor
 // order, and must be bulk OUT, bulk IN and bulk IN; a device with other endpoints is
 // refused.

@@ -1,5 +1,6 @@
 #include "platform/posix/usb_driver.h"
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -132,24 +133,37 @@ private:
     std::atomic<bool> gone_{false};
 };
 
-// The open cameras, each shared by its open files.
+// The cameras in their slots, and the open ones, each shared by its open files.
+//
+// A camera keeps its slot while it stays attached: one unplugged leaves its slot
+// empty (requests to it fail) rather than letting the next camera move up. Cameras
+// newly seen take the lowest free slots in the order of bus and port path, so in a
+// fresh process slot n is the n-th camera in that order, and a camera plugged back
+// in returns to the slot it left.
 class Driver {
 public:
     std::shared_ptr<UsbCamera> cameraInSlot(int slot) ORVIX_EXCLUDES(mutex_) {
-        std::vector<MatchedDevice> matches = matchingDevices(configuredUsbIds());
-        if (slot >= static_cast<int>(matches.size())) return nullptr;
-        const MatchedDevice& match = matches[static_cast<std::size_t>(slot)];
+        const std::vector<MatchedDevice> matches = matchingDevices(configuredUsbIds());
+        // References taken under the lock are dropped after it: the last one closes
+        // the camera, which takes the lock itself.
+        std::vector<std::shared_ptr<UsbCamera>> looked;
         MutexLock lock(mutex_);
-        keepAttached(matches);
+        assignSlots(matches);
+        const std::shared_ptr<AttachedCamera>& attached = slots_[static_cast<std::size_t>(slot)];
+        if (!attached) return nullptr;
         for (const std::weak_ptr<UsbCamera>& entry : cameras_) {
-            std::shared_ptr<UsbCamera> camera = entry.lock();
-            if (camera && !camera->gone() && camera->device() == match.device()) return camera;
+            looked.push_back(entry.lock());
+            const std::shared_ptr<UsbCamera>& camera = looked.back();
+            if (camera && !camera->gone() && camera->device() == attached->device()) return camera;
         }
-        return openCamera(match);
+        for (const MatchedDevice& match : matches)
+            if (match.device() == attached->device()) return openCamera(match, attached);
+        return nullptr;
     }
 
 private:
-    std::shared_ptr<UsbCamera> openCamera(const MatchedDevice& match) ORVIX_REQUIRES(mutex_) {
+    std::shared_ptr<UsbCamera> openCamera(const MatchedDevice& match, const std::shared_ptr<AttachedCamera>& attached)
+        ORVIX_REQUIRES(mutex_) {
         CameraPipes pipes;
         std::string problem;
         if (!match.cameraPipes(&pipes, &problem)) return nullptr;
@@ -162,7 +176,7 @@ private:
         }
         // The last file to close releases the camera under the lock, so a new open of
         // the same camera never finds its interface still claimed.
-        std::shared_ptr<UsbCamera> camera(new UsbCamera(attachedCamera(match), handle, pipes), [this](UsbCamera* closing) {
+        std::shared_ptr<UsbCamera> camera(new UsbCamera(attached, handle, pipes), [this](UsbCamera* closing) {
             MutexLock lock(mutex_);
             delete closing;
         });
@@ -171,24 +185,29 @@ private:
         return camera;
     }
 
-    // Forgets the cameras no longer attached (a camera plugged in again starts afresh).
-    void keepAttached(const std::vector<MatchedDevice>& matches) ORVIX_REQUIRES(mutex_) {
-        std::vector<std::shared_ptr<AttachedCamera>> kept;
-        for (std::shared_ptr<AttachedCamera>& camera : attached_) {
+    // Empties the slots of cameras no longer attached, then gives the cameras not yet
+    // in a slot the lowest free ones, in bus and port order.
+    void assignSlots(const std::vector<MatchedDevice>& matches) ORVIX_REQUIRES(mutex_) {
+        auto attachedNow = [&](libusb_device* device) {
             for (const MatchedDevice& match : matches)
-                if (match.device() == camera->device()) {
-                    kept.push_back(std::move(camera));
-                    break;
-                }
+                if (match.device() == device) return true;
+            return false;
+        };
+        for (std::shared_ptr<AttachedCamera>& camera : slots_)
+            if (camera && !attachedNow(camera->device())) camera.reset();
+        std::size_t free = 0;
+        for (const MatchedDevice& match : matches) {
+            if (inASlot(match.device())) continue;
+            while (free < slots_.size() && slots_[free]) ++free;
+            if (free == slots_.size()) break;
+            slots_[free] = std::make_shared<AttachedCamera>(match.device());
         }
-        attached_.swap(kept);
     }
 
-    std::shared_ptr<AttachedCamera> attachedCamera(const MatchedDevice& match) ORVIX_REQUIRES(mutex_) {
-        for (const std::shared_ptr<AttachedCamera>& camera : attached_)
-            if (camera->device() == match.device()) return camera;
-        attached_.push_back(std::make_shared<AttachedCamera>(match.device()));
-        return attached_.back();
+    bool inASlot(libusb_device* device) const ORVIX_REQUIRES(mutex_) {
+        for (const std::shared_ptr<AttachedCamera>& camera : slots_)
+            if (camera && camera->device() == device) return true;
+        return false;
     }
 
     void forgetClosed() ORVIX_REQUIRES(mutex_) {
@@ -199,7 +218,7 @@ private:
     }
 
     Mutex mutex_;
-    std::vector<std::shared_ptr<AttachedCamera>> attached_ ORVIX_GUARDED_BY(mutex_);
+    std::array<std::shared_ptr<AttachedCamera>, kMaxCameras> slots_ ORVIX_GUARDED_BY(mutex_);
     std::vector<std::weak_ptr<UsbCamera>> cameras_ ORVIX_GUARDED_BY(mutex_);
 };
 
