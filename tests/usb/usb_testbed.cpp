@@ -114,7 +114,7 @@ DeviceEntry UsbTestbed::addNode(int bus, const std::string& sysname, const std::
     return entry;
 }
 
-std::string UsbTestbed::hubPath(int bus, const std::vector<int>& ports) {
+std::string UsbTestbed::hubPath(int bus, const std::vector<int>& ports, std::vector<std::string>* hubs) {
     std::string sysname = "usb" + std::to_string(bus);
     std::string parent;
     for (std::size_t depth = 0; depth <= ports.size(); ++depth) {
@@ -129,9 +129,13 @@ std::string UsbTestbed::hubPath(int bus, const std::vector<int>& ports) {
                                             root ? kRootHubProduct : kHubProduct,
                                             hubDescriptors(root ? kRootHubVendor : kHubVendor,
                                                            root ? kRootHubProduct : kHubProduct));
-            found = hubs_.emplace(sysname, hub.syspath).first;
+            found = hubs_.emplace(sysname, Hub{hub.syspath, 0}).first;
         }
-        parent = found->second;
+        if (depth > 0) {
+            ++found->second.devices;
+            hubs->push_back(sysname);
+        }
+        parent = found->second.syspath;
     }
     return parent;
 }
@@ -142,17 +146,37 @@ DeviceEntry UsbTestbed::addDevice(int bus, const std::vector<int>& ports, std::u
         throw std::invalid_argument("a USB device sits at 1 to 6 ports of a bus 1..127");
     std::lock_guard<std::mutex> lock(mutex_);
     const std::vector<int> hubPorts(ports.begin(), ports.end() - 1);
-    const std::string parent = hubPath(bus, hubPorts);
     std::string sysname = std::to_string(bus) + "-";
     for (std::size_t i = 0; i < ports.size(); ++i) sysname += (i ? "." : "") + std::to_string(ports[i]);
     if (hubs_.count(sysname)) throw std::invalid_argument("a hub sits at " + sysname);
-    return addNode(bus, sysname, parent, vendor, product, descriptors);
+    if (devicesAt_.count(sysname)) throw std::invalid_argument("a device sits at " + sysname);
+    for (std::string hub = sysname; hub.find('.') != std::string::npos;) {
+        hub.erase(hub.rfind('.'));
+        if (devicesAt_.count(hub)) throw std::invalid_argument("a device, no hub, sits at " + hub);
+    }
+    std::vector<std::string> hubs;
+    const std::string parent = hubPath(bus, hubPorts, &hubs);
+    DeviceEntry entry = addNode(bus, sysname, parent, vendor, product, descriptors);
+    entry.hubs = std::move(hubs);
+    devicesAt_.emplace(sysname, 0);
+    return entry;
+}
+
+void UsbTestbed::removeNode(const std::string& syspath) {
+    umockdev_testbed_uevent(testbed_.get(), syspath.c_str(), "remove");
+    umockdev_testbed_remove_device(testbed_.get(), syspath.c_str());
 }
 
 void UsbTestbed::removeDevice(const DeviceEntry& device) {
     std::lock_guard<std::mutex> lock(mutex_);
-    umockdev_testbed_uevent(testbed_.get(), device.syspath.c_str(), "remove");
-    umockdev_testbed_remove_device(testbed_.get(), device.syspath.c_str());
+    removeNode(device.syspath);
+    devicesAt_.erase(device.sysname);
+    for (auto hub = device.hubs.rbegin(); hub != device.hubs.rend(); ++hub) {
+        auto found = hubs_.find(*hub);
+        if (found == hubs_.end() || --found->second.devices > 0) continue;
+        removeNode(found->second.syspath);
+        hubs_.erase(found);
+    }
 }
 
 bool UsbTestbed::attachIoctl(const std::string& devnode, UMockdevIoctlBase* handler, std::string* error) {

@@ -35,6 +35,7 @@ struct DeviceEntry {
     std::string sysname; // "1-4.2"
     std::string syspath; // "/sys/devices/usb1/1-4/1-4.2"
     std::string devnode; // "/dev/bus/usb/001/007"
+    std::vector<std::string> hubs; // sysnames of the hubs on the way below the root hub
 };
 
 class UsbTestbed {
@@ -54,7 +55,8 @@ public:
     DeviceEntry addDevice(int bus, const std::vector<int>& ports, std::uint16_t vendor, std::uint16_t product,
                           const std::vector<std::uint8_t>& descriptors);
     // Announces the removal ("remove" uevent) and takes the device out of sysfs and
-    // /dev.
+    // /dev, and with it the hubs on the way that nothing else hangs from (root hubs
+    // stay).
     void removeDevice(const DeviceEntry& device);
 
     // Serves the ioctls on `devnode` by `handler`; false (and `error` set) on failure.
@@ -72,12 +74,20 @@ private:
     UsbTestbed();
     DeviceEntry addNode(int bus, const std::string& sysname, const std::string& parentSyspath, std::uint16_t vendor,
                         std::uint16_t product, const std::vector<std::uint8_t>& descriptors);
-    std::string hubPath(int bus, const std::vector<int>& ports); // the hub's syspath, added when missing
+    // The syspath of the hub at `ports` (the root hub for none), added with the hubs
+    // above it when missing; the hubs below the root count one more device each.
+    std::string hubPath(int bus, const std::vector<int>& ports, std::vector<std::string>* hubs);
+    void removeNode(const std::string& syspath);
 
     mutable std::mutex mutex_;
     GObjectPtr<UMockdevTestbed> testbed_;
     std::string root_;
-    std::map<std::string, std::string> hubs_; // sysname -> syspath
+    struct Hub {
+        std::string syspath;
+        int devices = 0; // below it; a hub below the root goes with its last device
+    };
+    std::map<std::string, Hub> hubs_; // by sysname
+    std::map<std::string, int> devicesAt_; // sysnames of the devices plugged in (value unused)
     std::map<int, int> nextDeviceNumber_;     // per bus
     std::vector<std::string> attached_;       // devnodes with a handler
     std::vector<std::unique_ptr<FakeUsbCamera>> devices_;
