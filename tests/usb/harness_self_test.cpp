@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -16,6 +18,7 @@
 #include "emulator/emulator.h"
 #include "emulator/scene.h"
 #include "usb/libusb_handles.h"
+#include "usb/unprivileged.h"
 #include "usb/usb_camera_bench.h"
 
 namespace orvix::test::usb {
@@ -394,6 +397,31 @@ TEST_F(UsbHarness, UnplugEndsThePendingTransferFailsLaterOnesAndTakesTheDeviceOf
     LibusbHandle other = open(neighbour);
     ASSERT_TRUE(other);
     EXPECT_EQ(readFpga(other.get(), 0xA0), 0x0500);
+}
+
+TEST_F(UsbHarness, AUserWithoutAccessToTheNodeGetsLibusbsAccessError) {
+    UsbCameraBench bench;
+    FakeUsbCamera& camera = bench.add({kCameraVendor, kCameraProduct, 1, {6}, 0});
+    const std::vector<std::string> probe = {ORVIX_USB_OPEN_PROBE, std::to_string(camera.entry().bus),
+                                            std::to_string(camera.entry().deviceNumber)};
+    std::string output;
+    {
+        NodeOnlyForRoot restricted(camera.entry().devnode);
+        ASSERT_TRUE(restricted.ok());
+        const int status = runAsNobody(probe, &output);
+        if (status == kCouldNotDropPrivileges) GTEST_SKIP() << "this process may not switch to the user nobody";
+        EXPECT_EQ(status, 1) << output;
+        EXPECT_NE(output.find("open: " + std::to_string(LIBUSB_ERROR_ACCESS)), std::string::npos) << output;
+    }
+    EXPECT_EQ(camera.stats().submitted, 0);
+    EXPECT_EQ(camera.stats().claims, 0);
+
+    // With the node open to others the same user opens it (the bus itself is readable).
+    ASSERT_EQ(chmod(UsbTestbed::instance().hostPath(camera.entry().devnode).c_str(), 0666), 0);
+    NodeOnlyForRoot busReadable(camera.entry().devnode);
+    ASSERT_EQ(chmod(UsbTestbed::instance().hostPath(camera.entry().devnode).c_str(), 0666), 0);
+    output.clear();
+    EXPECT_EQ(runAsNobody(probe, &output), 0) << output;
 }
 
 } // namespace

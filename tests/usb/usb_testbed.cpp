@@ -100,12 +100,19 @@ DeviceEntry UsbTestbed::addNode(int bus, const std::string& sysname, const std::
     record += "E: DEVNAME=" + entry.devnode + "\n";
     record += "E: BUSNUM=" + bus3 + "\nE: DEVNUM=" + device3 + "\n";
     record += "E: PRODUCT=" + fourHex(vendor) + "/" + fourHex(product) + "/100\n";
-    record += "A: busnum=" + std::to_string(bus) + "\n";
-    record += "A: devnum=" + std::to_string(entry.deviceNumber) + "\n";
-    record += "A: speed=480\n";
-    record += "A: idVendor=" + fourHex(vendor) + "\nA: idProduct=" + fourHex(product) + "\n";
-    record += "A: bConfigurationValue=1\nA: bNumConfigurations=1\n";
-    record += "A: dev=189:" + std::to_string(minor) + "\n";
+    // Attribute values end with a newline, as the kernel writes them ("\\n" in the
+    // record's syntax).
+    const auto attribute = [&record](const char* name, const std::string& value) {
+        record += std::string("A: ") + name + "=" + value + "\\n\n";
+    };
+    attribute("busnum", std::to_string(bus));
+    attribute("devnum", std::to_string(entry.deviceNumber));
+    attribute("speed", "480");
+    attribute("idVendor", fourHex(vendor));
+    attribute("idProduct", fourHex(product));
+    attribute("bConfigurationValue", "1");
+    attribute("bNumConfigurations", "1");
+    attribute("dev", "189:" + std::to_string(minor));
     record += "H: descriptors=" + hex(descriptors) + "\n";
     GError* error = nullptr;
     if (!umockdev_testbed_add_from_string(testbed_.get(), record.c_str(), &error))
