@@ -515,6 +515,8 @@ void FakeUsbCamera::deliver(Completions& completions) {
     for (Completion& completion : completions) {
         if (completion.urb) {
             Urb& urb = *completion.urb;
+            if (urb.buffer && urb.actual > 0 && !urb.received.empty())
+                std::memcpy(urb.buffer->data, urb.received.data(), urb.actual);
             auto* header = reinterpret_cast<usbdevfs_urb*>(urb.urb->data);
             header->status = urb.status;
             header->actual_length = static_cast<int>(urb.actual);
@@ -531,7 +533,11 @@ void FakeUsbCamera::deliver(Completions& completions) {
 void FakeUsbCamera::perform(Urb& urb, const std::shared_ptr<emulator::EmulatedFile>& file) {
     std::uint8_t pipeNumber[4] = {0, 0, 0, 0};
     std::uint32_t code = protocol::kPipeWrite;
-    auto* data = urb.buffer ? urb.buffer->data : nullptr;
+    std::uint8_t* data = urb.buffer ? urb.buffer->data : nullptr;
+    if ((urb.endpoint & 0x80) && urb.length > 0) {
+        urb.received.assign(urb.length, 0);
+        data = urb.received.data();
+    }
     switch (urb.route) {
     case Route::Command:
         // The frame request goes as a read request, the form the ring transfer uses.

@@ -111,6 +111,9 @@ private:
         gulong address = 0;                    // the URB's address in the client
         GObjectPtr<UMockdevIoctlData> urb;     // the struct, resolved
         GObjectPtr<UMockdevIoctlData> buffer;  // its data, resolved; null for none
+        // What an IN transfer brought, copied into `buffer` as the URB is reaped:
+        // umockdev may still be sending `buffer` back from the submission meanwhile.
+        std::vector<std::uint8_t> received;
         std::uint8_t endpoint = 0;
         std::uint32_t length = 0;
         bool shortNotOk = false;

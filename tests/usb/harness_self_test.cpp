@@ -322,10 +322,10 @@ TEST_F(UsbHarness, AWaitingFrameEndsPromptlyWhenCancelledOrTimedOutAndCommandsPa
     ASSERT_TRUE(handle);
     ASSERT_EQ(libusb_claim_interface(handle.get(), 0), 0);
     prepareFrames(handle.get(), true); // no trigger comes: the frame waits
-    EventThread events(context_.get());
+    AsyncRead read, timed, released;
+    EventThread events(context_.get()); // ends before the transfers are freed
 
     ASSERT_TRUE(command(handle.get(), Packet{0x02}));
-    AsyncRead read;
     ASSERT_TRUE(read.submit(handle.get(), 0x83, kFrameBytes, 0));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     // The frame endpoint waits; the command endpoint does not wait behind it.
@@ -343,7 +343,6 @@ TEST_F(UsbHarness, AWaitingFrameEndsPromptlyWhenCancelledOrTimedOutAndCommandsPa
 
     // libusb's own time-out cancels the same way.
     start = Clock::now();
-    AsyncRead timed;
     ASSERT_TRUE(timed.submit(handle.get(), 0x83, kFrameBytes, 300));
     ASSERT_TRUE(timed.waitDone(2500));
     EXPECT_EQ(timed.status.load(), LIBUSB_TRANSFER_TIMED_OUT);
@@ -356,7 +355,6 @@ TEST_F(UsbHarness, AWaitingFrameEndsPromptlyWhenCancelledOrTimedOutAndCommandsPa
         if (entry.kind == RequestKind::FrameTransfer && !entry.succeeded) ++failed;
     EXPECT_EQ(failed, 2);
     ASSERT_TRUE(emulated().fireTrigger(0));
-    AsyncRead released;
     ASSERT_TRUE(released.submit(handle.get(), 0x83, kFrameBytes, 2000));
     ASSERT_TRUE(released.waitDone(3000));
     EXPECT_EQ(released.status.load(), LIBUSB_TRANSFER_COMPLETED);
@@ -371,9 +369,9 @@ TEST_F(UsbHarness, UnplugEndsThePendingTransferFailsLaterOnesAndTakesTheDeviceOf
     ASSERT_TRUE(handle);
     ASSERT_EQ(libusb_claim_interface(handle.get(), 0), 0);
     prepareFrames(handle.get(), true);
-    EventThread events(context_.get());
-    ASSERT_TRUE(command(handle.get(), Packet{0x02}));
     AsyncRead read;
+    EventThread events(context_.get()); // ends before the transfer is freed
+    ASSERT_TRUE(command(handle.get(), Packet{0x02}));
     ASSERT_TRUE(read.submit(handle.get(), 0x83, kFrameBytes, 0));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
