@@ -14,7 +14,8 @@
 #                debug/OrvixSdk_K62DT4.dll.debug, debug/orvix.exe.debug
 #                doc/README.md
 # Linux tree:    lib/libOrvixSdk_K62DT4.so.<version> (SONAME .so.<major>), lib/pkgconfig/,
-#                lib/cmake/OrvixSdk/, include/, bin/orvix, share/doc/OrvixSdk_K62DT4/
+#                lib/cmake/OrvixSdk/, include/, bin/orvix, share/doc/OrvixSdk_K62DT4/ (with
+#                udev/70-orvix-k62dt4.rules)
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -93,6 +94,9 @@ else()
   # The installed tool finds the library beside its own prefix, wherever it is installed.
   set_target_properties(orvix PROPERTIES INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
   install(TARGETS orvix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+  # The udev rule for USB cameras, to be completed with the camera's ids (orvix usb-rule).
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/udev/70-orvix-k62dt4.rules
+          DESTINATION ${ORVIX_INSTALL_DOCDIR}/udev COMPONENT Runtime)
 
   # pkg-config file, relocatable: its paths are taken from where it lies.
   file(RELATIVE_PATH pc_to_prefix /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)

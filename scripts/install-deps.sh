@@ -17,14 +17,16 @@ set -euo pipefail
 
 native=(
   build-essential cmake ninja-build pkg-config
-  libx11-dev libgtk-3-dev
+  libx11-dev libgtk-3-dev libusb-1.0-0-dev
   libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev
 )
 test=(
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev ccache
   # Windows cross builds and their test runs
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   mingw-w64-tools wine64
+  # a fake USB camera for the tests of the USB camera driver
+  umockdev libumockdev-dev
   # the fuzz target of the settings file's text format (clang's libFuzzer)
   libclang-rt-14-dev
   # display for window and dialog tests, and independent image readers

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test:
 #   1. Linux with AddressSanitizer and UndefinedBehaviorSanitizer: `unit` tests, then
-#      the `x11` tests under Xvfb, then the hostile-argument sweep over every export
+#      the `x11` tests under Xvfb, the `usb` tests (the USB camera driver against fake
+#      cameras under umockdev), then the hostile-argument sweep over every export
 #      (`sweep`), then the Python package's tests (pytest) against that
 #      library; the settings file's parser fuzzed for a minute (clang); then the
-#      `unit` and `x11` tests again under ThreadSanitizer, and the library built with
+#      `unit`, `x11` and `usb` tests again under ThreadSanitizer, and the library built with
 #      clang's thread-safety analysis of its lock annotations;
 #   2. Linux release build of the library, tool and benchmark programs (built, not
 #      run): the SDK tree (`cmake --install`) and .deb, with applications built
@@ -26,11 +27,42 @@ build=${ORVIX_BUILD_ROOT:-$root/build}
 "$root/scripts/install-deps.sh" native test bench
 
 step() { printf '\n==== %s (%s)\n' "$*" "$(date +%T)"; }
+# Compiler cache, outside the tree like the image libraries' cache, so a second run
+# on the same machine recompiles only what changed.
+export CCACHE_DIR=${ORVIX_CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/orvix-ccache}
+export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-8G}
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 configure() { # folder, extra cmake arguments...
   local dir=$1; shift
-  cmake -S "$root" -B "$build/$dir" -G Ninja -DORVIX_WERROR=ON "$@" >/dev/null
+  cmake -S "$root" -B "$build/$dir" -G Ninja -DORVIX_WERROR=ON "${launcher[@]}" "$@" >/dev/null
 }
 xvfb() { xvfb-run -a -s "-screen 0 1920x1200x24" "$@"; }
+# Runs `ctest <arguments>` in a build folder as two halves at once (odd and even test
+# numbers), each under an X server of its own, so the windows of one half never cover
+# those of the other, and prints both logs. With WINE_PREFIXES set (two folders), each
+# half runs under Wine in a prefix of its own.
+two_displays() { # build folder, ctest arguments...
+  local dir=$1 half status=0; shift
+  local pids=()
+  for half in 1 2; do
+    (
+      cd "$dir"
+      if [ -n "${WINE_PREFIXES:-}" ]; then
+        read -r -a prefixes <<<"$WINE_PREFIXES"
+        export ORVIX_WINEPREFIX=${prefixes[$((half - 1))]}
+      fi
+      xvfb-run -a -n $((100 * half)) -s "-screen 0 1920x1200x24" \
+        ctest "$@" -I "$half,,2" --output-on-failure >"$dir/ctest-half-$half.log" 2>&1
+    ) &
+    pids+=($!)
+  done
+  for half in 1 2; do wait "${pids[$((half - 1))]}" || status=1; done
+  cat "$dir/ctest-half-1.log" "$dir/ctest-half-2.log"
+  return $status
+}
 # The sanitizer builds: the library at -O1 with line tables (enough for the
 # sanitizers' reports, a third less compile time than -O2 -g), the test programs
 # unoptimised (their assertion macros are most of the build's time, while the work they
@@ -44,8 +76,10 @@ configure linux-asan "${sanitized[@]}" -DORVIX_SANITIZE=address,undefined
 cmake --build "$build/linux-asan"
 step "Linux tests: unit"
 (cd "$build/linux-asan" && ctest -L unit -LE sweep -j2 --output-on-failure)
-step "Linux tests: x11 (under Xvfb)"
-(cd "$build/linux-asan" && xvfb ctest -L x11 -LE sweep --output-on-failure)
+step "Linux tests: x11 (two halves at once, each under an Xvfb of its own)"
+two_displays "$build/linux-asan" -L x11 -LE sweep
+step "Linux tests: usb (the USB camera driver, through libusb, against fake cameras under umockdev)"
+(cd "$build/linux-asan" && ctest -L usb --output-on-failure)
 step "Linux hostile-argument sweep: every export in every capture state (the dialogs without a display)"
 (cd "$build/linux-asan" && xvfb ctest -L sweep --output-on-failure)
 
@@ -86,7 +120,8 @@ configure linux-tsan "${sanitized[@]}" -DORVIX_SANITIZE=thread
 cmake --build "$build/linux-tsan"
 # The sweep runs under the address sanitizer above; here it would take many minutes.
 (cd "$build/linux-tsan" && ctest -L unit -LE sweep -j2 --output-on-failure)
-(cd "$build/linux-tsan" && xvfb ctest -L x11 -LE sweep --output-on-failure)
+two_displays "$build/linux-tsan" -L x11 -LE sweep
+(cd "$build/linux-tsan" && ctest -L usb --output-on-failure)
 
 step "Lock annotations checked by clang's thread-safety analysis (the library only)"
 configure linux-thread-safety -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -108,10 +143,10 @@ step "Windows x86_64 build"
 configure mingw64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DORVIX_THIRDPARTY_PREFIX="$thirdparty64" "-DORVIX_TEST_COMPILE_OPTIONS=-O0;-g0"
 cmake --build "$build/mingw64"
-step "Windows x86_64 tests under Wine"
-export ORVIX_WINEPREFIX="$build/mingw64/wineprefix"
-rm -rf "$ORVIX_WINEPREFIX"
-(cd "$build/mingw64" && xvfb ctest -L wine --output-on-failure)
+step "Windows x86_64 tests under Wine (two halves at once, each in a prefix and an Xvfb of its own)"
+rm -rf "$build/mingw64"/wineprefix*
+WINE_PREFIXES="$build/mingw64/wineprefix-1 $build/mingw64/wineprefix-2" two_displays "$build/mingw64" -L wine
+export ORVIX_WINEPREFIX="$build/mingw64/wineprefix-1"
 step "Windows x86_64 SDK package (applications built against it, run under Wine)"
 xvfb "$root/tests/packaging/package-test.sh" windows "$build/mingw64" x86_64
 

@@ -12,6 +12,9 @@
 #include "numbers.h"
 #include "snap.h"
 #include "stream.h"
+#ifndef _WIN32
+#include "usb_report.h"
+#endif
 
 namespace {
 
@@ -45,9 +48,18 @@ void printUsage(std::FILE* out) {
                "                            after the settings given (as for set)\n"
                "  dialog camera|image|analog\n"
                "                            opens a settings dialog, then prints the settings\n"
+#ifndef _WIN32
+               "  usb-rule VID:PID[,VID:PID]...\n"
+               "                            print a udev rule giving the logged-in user access\n"
+               "                            to USB cameras with these ids\n"
+#endif
                "  version                   print the library version\n"
                "  help                      show this text\n"
                "\n"
+#ifndef _WIN32
+               "USB cameras are found by their vendor and product ids (lsusb shows them):\n"
+               "set ORVIX_K62DT4_USB=VID:PID, e.g. ORVIX_K62DT4_USB=4f56:6b62.\n"
+#endif
                "Without a camera attached, the library can emulate one: set\n"
                "ORVIX_K62DT4_EMULATE to the slots to emulate, e.g. ORVIX_K62DT4_EMULATE=0.\n",
                out);
@@ -55,6 +67,10 @@ void printUsage(std::FILE* out) {
 
 void printNoCameraHint() {
     std::fputs("orvix: no camera found.\n"
+#ifndef _WIN32
+               "A USB camera is found by its vendor and product ids: set ORVIX_K62DT4_USB to\n"
+               "the ids lsusb shows for it, for example:  ORVIX_K62DT4_USB=4f56:6b62 orvix list\n"
+#endif
                "To use the emulated camera, set ORVIX_K62DT4_EMULATE to the slots to emulate,\n"
                "for example:  ORVIX_K62DT4_EMULATE=0 orvix list\n"
                "(several cameras: ORVIX_K62DT4_EMULATE=0,3; see the README, \"Emulated camera\").\n",
@@ -348,6 +364,10 @@ int commandList() {
     Session session;
     if (!session.started()) return kExitFailed;
     const std::vector<FoundCamera> cameras = findCameras(session.handle());
+#ifndef _WIN32
+    // What the bus shows, also when no camera could be opened (permissions, endpoints).
+    printUsbCameras();
+#endif
     if (cameras.empty()) {
         printNoCameraHint();
         return kExitFailed;
@@ -612,6 +632,9 @@ int main(int argc, char** argv) {
     if (command == "stream") return commandStream(argc - 2, argv + 2);
     if (command == "snap") return commandSnap(argc - 2, argv + 2, SnapSettings{&checkSnapSettings, &applySnapSettings});
     if (command == "dialog") return commandDialog(argc - 2, argv + 2);
+#ifndef _WIN32
+    if (command == "usb-rule") return commandUsbRule(argc - 2, argv + 2);
+#endif
     std::fprintf(stderr, "orvix: unknown command '%s'\n\n", command.c_str());
     printUsage(stderr);
     return kExitUsage;

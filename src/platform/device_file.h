@@ -5,8 +5,8 @@
 // Windows: CreateFileA / DeviceIoControl (synchronous, no OVERLAPPED) / CloseHandle.
 // While an installed device backend (the camera emulator) is active, every device
 // name goes to it instead and the real driver is not tried: names the backend does
-// not serve fail to open. Linux has no driver for the camera, so only a backend's
-// devices open there.
+// not serve fail to open. Linux: the camera driver is the user-space USB one of
+// usb_driver.h (cameras found as usb_cameras.h says), unless a backend is active.
 
 #include <cstdint>
 #include <memory>

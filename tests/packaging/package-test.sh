@@ -63,10 +63,12 @@ package_linux() {
   echo "package: $deb"
   dpkg-deb -x "$deb" "$deb_root"
   dpkg-deb -f "$deb" Depends | grep -q libc6 || fail "the .deb names no dependencies"
+  dpkg-deb -f "$deb" Depends | grep -q libusb-1.0 || fail "the .deb does not depend on libusb"
   for tree in "$prefix" "$deb_root/usr"; do
     expect_files "$tree" include/OrvixSdk_K62DT4.h bin/orvix lib/pkgconfig/OrvixSdk_K62DT4.pc \
       lib/cmake/OrvixSdk/OrvixSdkConfig.cmake lib/cmake/OrvixSdk/OrvixSdkConfigVersion.cmake \
-      "lib/libOrvixSdk_K62DT4.so.$version" "lib/libOrvixSdk_K62DT4.so.$major" lib/libOrvixSdk_K62DT4.so
+      "lib/libOrvixSdk_K62DT4.so.$version" "lib/libOrvixSdk_K62DT4.so.$major" lib/libOrvixSdk_K62DT4.so \
+      share/doc/OrvixSdk_K62DT4/udev/70-orvix-k62dt4.rules
     readelf -d "$tree/lib/libOrvixSdk_K62DT4.so.$version" | grep -q "Library soname: \[libOrvixSdk_K62DT4.so.$major\]" \
       || fail "$tree: the SONAME is not libOrvixSdk_K62DT4.so.$major"
   done

@@ -1,9 +1,11 @@
 #include "platform/device_file.h"
 
+#include "platform/posix/usb_driver.h"
 
 namespace orvix::platform {
 
-// No driver exists here: only a device backend's files open.
+// The camera driver here is the USB one in user space (usb_driver.h); an active
+// device backend (the camera emulator) takes its place.
 struct DeviceFile::Impl {
     std::unique_ptr<DeviceChannel> channel;
 };
@@ -17,8 +19,7 @@ DeviceFile DeviceFile::open(const char* path, std::uint32_t access, std::uint32_
                             std::uint32_t disposition) {
     DeviceFile file;
     DeviceBackend* backend = activeDeviceBackend();
-    if (!backend) return file;
-    auto channel = backend->open(path, access, shareMode, disposition);
+    auto channel = backend ? backend->open(path, access, shareMode, disposition) : usb::openCameraFile(path);
     if (channel) file.impl_ = std::make_unique<Impl>(Impl{std::move(channel)});
     return file;
 }
