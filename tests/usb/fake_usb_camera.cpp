@@ -329,6 +329,8 @@ void FakeUsbCamera::serve(UMockdevIoctlClient* client, Completions& out) {
         const auto call = readStruct<usbdevfs_ioctl>(data);
         if (static_cast<unsigned long>(call.ioctl_code) == USBDEVFS_DISCONNECT)
             return reply(client, -1, ENODATA, out); // no driver to detach
+        if (static_cast<unsigned long>(call.ioctl_code) == USBDEVFS_CONNECT)
+            return reply(client, 0, 0, out); // no driver binds to the camera (libusb's re-attach after a release)
         return unserved(client, "IOCTL " + usbdevfsRequestName(static_cast<unsigned long>(call.ioctl_code)), ENOTTY,
                         out);
     }

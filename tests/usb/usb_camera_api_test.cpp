@@ -66,27 +66,37 @@ TEST_F(UsbCameraApi, ControlRequestsReachTheCameraAndReadBack) {
     openCamera();
     ASSERT_EQ(Orvix_SetDeviceNumber(cam(), 0), 1);
     int ok = 0;
-
     EXPECT_EQ(Orvix_WriteRegister(cam(), 0x120, 0x12345), 1); // register 0x20, value 0x2345
     EXPECT_EQ(Orvix_ReadRegister(cam(), 0x20, &ok), 0x2345);
     EXPECT_EQ(ok, 1);
 
-    ASSERT_EQ(Orvix_SetGlobalGain(cam(), 300), 1);
-    ASSERT_EQ(Orvix_SetExposureTime(cam(), 500), 1);
-    auto state = emulated().cameraState(0);
-    ASSERT_TRUE(state);
-    EXPECT_EQ(state->globalGain, 300);
-    EXPECT_EQ(state->exposure, 500);
+    // Gain and exposure reach the camera (in the camera's own units, which the
+    // session test below holds to the driver path's bytes).
+    ASSERT_EQ(Orvix_SetGlobalGain(cam(), 10), 1);
+    ASSERT_EQ(Orvix_SetExposureTime(cam(), 100), 1);
+    const auto first = emulated().cameraState(0);
+    ASSERT_EQ(Orvix_SetGlobalGain(cam(), 50), 1);
+    ASSERT_EQ(Orvix_SetExposureTime(cam(), 400), 1);
+    const auto second = emulated().cameraState(0);
+    ASSERT_TRUE(first && second);
+    EXPECT_LT(first->globalGain, second->globalGain);
+    EXPECT_LT(first->exposure, second->exposure);
 
     EXPECT_EQ(Orvix_WriteSromID(cam(), 3, 0xAB), 1);
     EXPECT_EQ(Orvix_ReadSromID(cam(), 3, &ok), 0xAB);
     EXPECT_EQ(ok, 1);
     EXPECT_EQ(emulated().cameraState(0)->srom[8 + 3], 0xAB);
 
+    // The half clock is sent with the next capture start; the query asks the camera.
+    EXPECT_EQ(Orvix_GetHalfClock(cam(), &ok), 0);
+    EXPECT_EQ(ok, 1);
     ASSERT_EQ(Orvix_SetHalfClock(cam(), 1), 1);
+    ASSERT_EQ(Orvix_SetColorMode(cam(), 8), 1);
+    std::vector<std::uint8_t> image(1360 * 1024);
+    ASSERT_EQ(Orvix_SnapShot(cam(), image.data(), static_cast<int>(image.size()), 1), 1);
+    EXPECT_TRUE(emulated().cameraState(0)->halfClock);
     EXPECT_EQ(Orvix_GetHalfClock(cam(), &ok), 1);
     EXPECT_EQ(ok, 1);
-    EXPECT_TRUE(emulated().cameraState(0)->halfClock);
 
     EXPECT_EQ(Orvix_Fpga_WriteRegister(cam(), 0x40, 0xBEEF), 1);
     EXPECT_EQ(Orvix_Fpga_ReadRegister(cam(), 0x40, &ok), 0xBEEF);
