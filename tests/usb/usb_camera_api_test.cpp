@@ -229,6 +229,7 @@ TEST_F(UsbCameraApi, UnpluggingMidStreamEndsThePreviewWithTheErrorAndLaterCallsF
     ASSERT_TRUE(framesFollow(0, before, 3));
 
     ASSERT_TRUE(bench().unplug(0));
+    emulated().clearLog();
     auto start = Clock::now();
     EXPECT_EQ(Orvix_StopPreview(cam()), 0);
     EXPECT_LT(msSince(start), 2500) << "the stop waits for no time-out";
@@ -244,6 +245,7 @@ TEST_F(UsbCameraApi, UnpluggingMidStreamEndsThePreviewWithTheErrorAndLaterCallsF
     EXPECT_EQ(Orvix_StartPreview(cam()), 0);
     EXPECT_LT(msSince(start), 1500) << "requests to the unplugged camera fail at once";
     (void)errors();
+    EXPECT_TRUE(transfers(1).empty()) << "requests to the unplugged camera's slot reached the camera of the next slot";
 
     // The other camera is unharmed.
     ASSERT_EQ(Orvix_SetDeviceNumber(cam(), 1), 1);
