@@ -29,6 +29,8 @@ test=(
   umockdev libumockdev-dev
   # the fuzz target of the settings file's text format (clang's libFuzzer)
   libclang-rt-14-dev
+  # the USB camera driver's tests: fake USB devices under umockdev
+  umockdev libumockdev-dev
   # display for window and dialog tests, and independent image readers
   xvfb xauth x11-utils x11-apps python3 python3-pil libtiff-tools pngcheck
   # the Python package: installed into a virtual environment and tested with pytest

@@ -97,6 +97,14 @@ void EmulatedCamera::unplug() {
     changed_.notify_all();
 }
 
+void EmulatedCamera::cancelFrameTransfers() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++cancels_;
+    }
+    changed_.notify_all();
+}
+
 void EmulatedCamera::fireTrigger() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -315,10 +323,13 @@ void EmulatedCamera::collectPeriodicTriggers(Clock::time_point now) {
     while (nextPeriodicTrigger_ <= now) nextPeriodicTrigger_ += interval;
 }
 
-// Waits until a frame is released to the host, or fails at `timeLimit` or removal.
-bool EmulatedCamera::waitForRelease(std::unique_lock<std::mutex>& lock, Clock::time_point timeLimit) {
+// Waits until a frame is released to the host, or fails at `timeLimit`, removal or a
+// cancellation after `cancelMark`.
+bool EmulatedCamera::waitForRelease(std::unique_lock<std::mutex>& lock, Clock::time_point timeLimit,
+                                    std::uint32_t cancelMark) {
+    const auto ended = [this, cancelMark] { return !plugged_ || cancels_ != cancelMark; };
     while (true) {
-        if (!plugged_) return false;
+        if (ended()) return false;
         const auto now = Clock::now();
         const bool triggered = triggerMode();
         if (triggered) collectPeriodicTriggers(now);
@@ -336,13 +347,12 @@ bool EmulatedCamera::waitForRelease(std::unique_lock<std::mutex>& lock, Clock::t
     } else {
         release = nextFrameTime(Clock::now());
     }
-    const auto unplugged = [this] { return !plugged_; };
     if (release > timeLimit) { // the frame would come after the time-out: it is lost
-        changed_.wait_until(lock, timeLimit, unplugged);
+        changed_.wait_until(lock, timeLimit, ended);
         return false;
     }
-    changed_.wait_until(lock, release, unplugged);
-    return plugged_;
+    changed_.wait_until(lock, release, ended);
+    return !ended();
 }
 
 std::uint32_t EmulatedCamera::frameBytes() const { return frameSamples_ * (tenBit_ ? 2u : 1u); }
@@ -423,7 +433,7 @@ bool EmulatedCamera::readFrame(std::uint8_t* out, std::uint32_t length, Fault fa
         return false;
     }
     const auto timeLimit = Clock::now() + std::chrono::milliseconds(timeoutMs_);
-    if (!waitForRelease(lock, timeLimit)) return false;
+    if (!waitForRelease(lock, timeLimit, cancels_)) return false;
     // The mode or frame length may have changed (through another handle) since the
     // driver checked the transfer: such a frame does not fit and is lost.
     if (length != frameBytes()) return false;

@@ -93,6 +93,8 @@ public:
     void unplug();
     bool plugged() const;
     void fireTrigger();
+    // Ends the frame transfers waiting now: they fail as at their time-out.
+    void cancelFrameTransfers();
     CameraState state() const;
 
     // The FPGA register as the host reads it.
@@ -116,7 +118,7 @@ private:
     Clock::duration framePeriod() const;
     Clock::time_point nextFrameTime(Clock::time_point now) const;
     void collectPeriodicTriggers(Clock::time_point now);
-    bool waitForRelease(std::unique_lock<std::mutex>& lock, Clock::time_point timeLimit);
+    bool waitForRelease(std::unique_lock<std::mutex>& lock, Clock::time_point timeLimit, std::uint32_t cancelMark);
     std::shared_ptr<const BaseFrame> currentBaseFrame();
     std::shared_ptr<const BaseFrame> buildBaseFrame() const;
     void paintMarker(std::uint8_t* out, std::uint32_t length, const BaseFrame& base, std::uint32_t frameNumber) const;
@@ -127,6 +129,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     bool plugged_ = true;
+    std::uint32_t cancels_ = 0; // cancelFrameTransfers calls; a waiting transfer notes the count it began with
     std::array<std::uint32_t, 1024> sensor_{};
     std::array<std::uint16_t, 256> fpga_{};
     std::array<std::int32_t, 256> fpgaReading_; // -1: the register reads as modelled

@@ -74,6 +74,8 @@ bool EmulatedFile::ioControl(std::uint32_t code, const void* input, std::uint32_
     return ok;
 }
 
+void EmulatedFile::cancelFrameTransfers() { camera_->cancelFrameTransfers(); }
+
 bool EmulatedFile::refuse(LogEntry& entry, Refusal refusal) {
     entry.kind = RequestKind::Rejected;
     entry.rejection = refusal.kind;
@@ -132,7 +134,12 @@ Emulator::Emulator() {
 
 bool Emulator::active() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return active_;
+    return active_ && serving_;
+}
+
+void Emulator::serveDeviceFiles(bool serve) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    serving_ = serve;
 }
 
 void Emulator::detachAll() {
@@ -169,6 +176,7 @@ void Emulator::deactivate() {
     std::lock_guard<std::mutex> lock(mutex_);
     detachAll();
     active_ = false;
+    serving_ = true;
     config_ = EmulationConfig{};
     roms_ = {};
     faults_ = {};

@@ -14,6 +14,14 @@
 // interface. While it is active every device name goes to it; a malformed variable
 // leaves it active with no camera attached.
 //
+// A test of another device-file backend (the USB driver, against a fake bus whose
+// devices answer through this emulator) turns serving off: serveDeviceFiles(false).
+// The cameras stay attached and keep their state, but the platform's device files
+// no longer come here, so the library's requests go to that backend. The fake bus
+// reaches each camera as the driver would, through open() and EmulatedFile's
+// ioControl() with the driver's control codes, so every request is still checked by
+// the same rules and logged in the same log.
+//
 // The rest of this header is the test interface (internal to the library, never
 // exported): configure, fire triggers, unplug and re-plug, inject faults, read the
 // ordered log of requests.
@@ -55,6 +63,12 @@ public:
     bool ioControl(std::uint32_t code, const void* input, std::uint32_t inputLength, void* output,
                    std::uint32_t outputLength, std::uint32_t* bytesReturned) override;
 
+    // Ends the camera's frame transfers that are waiting now as if their time-out had
+    // passed: each fails (and is logged so). For a host that cancels a transfer it
+    // gave up on, as a USB host does; the Windows driver ends its transfers only at
+    // the time-out.
+    void cancelFrameTransfers();
+
 private:
     bool command(LogEntry& entry, std::uint8_t* packet, bool throughReadCode, std::uint32_t* bytes);
     bool readAnswer(LogEntry& entry, std::uint8_t* out, std::uint32_t length, std::uint32_t* bytes);
@@ -86,8 +100,12 @@ public:
     void configure(const EmulationConfig& config);
     // The same from the variable's syntax; false (and no camera) when malformed.
     bool configure(std::string_view setting);
-    // As without the variable: nothing emulated, device names go to the real driver.
+    // As without the variable: nothing emulated, device names go to the real driver,
+    // and device files are served again once the emulator is configured.
     void deactivate();
+    // Whether the platform's device files come to the emulator while it is active
+    // (true until changed; configure() leaves it as it is). See the top of this file.
+    void serveDeviceFiles(bool serve);
 
     bool fireTrigger(int slot);          // false when no camera is attached there
     bool unplug(int slot);               // fails the camera's pending and later requests
@@ -137,6 +155,7 @@ private:
 
     mutable std::mutex mutex_;
     bool active_ = false;
+    bool serving_ = true;
     EmulationConfig config_;
     std::array<std::shared_ptr<EmulatedCamera>, kSlotCount> cameras_;
     std::array<std::shared_ptr<SromContents>, kSlotCount> roms_;

@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <thread>
 #include <vector>
 
 #include "device/driver_protocol.h"
@@ -45,6 +48,77 @@ TEST_F(EmulatorContract, OnlyExactNamesOfAttachedCamerasOpen) {
 
     emulator().deactivate(); // nothing emulated: no device file opens (no driver here either)
     EXPECT_FALSE(openSlot(2));
+}
+
+TEST_F(EmulatorContract, WithoutServingDeviceFilesTheCamerasAnswerOnlyThroughTheEmulatorsOwnOpen) {
+    attach({1});
+    emulator().serveDeviceFiles(false);
+    EXPECT_FALSE(emulator().active());
+    EXPECT_FALSE(openSlot(1)) << "the platform's device files go elsewhere";
+
+    // The camera is still there, reached as the driver reaches it: checked and logged.
+    auto file = emulator().open(devicePathOf(1).c_str(), protocol::kGenericWrite, protocol::kFileShareWrite,
+                                protocol::kOpenExisting);
+    ASSERT_TRUE(file);
+    Packet packet{0x25, 0x40, 0x34, 0x12};
+    std::uint8_t pipe0[4] = {0, 0, 0, 0};
+    std::uint32_t bytes = 0;
+    EXPECT_TRUE(file->ioControl(protocol::kPipeWrite, pipe0, 4, packet.data(), 64, &bytes));
+    EXPECT_EQ(bytes, 64u);
+    EXPECT_EQ(emulator().fpgaRegister(1, 0x40), 0x1234);
+    Packet refused{0x7F};
+    EXPECT_FALSE(file->ioControl(protocol::kPipeWrite, pipe0, 4, refused.data(), 64, &bytes));
+    EXPECT_EQ(bytes, 0u);
+    const auto rejections = emulator().takeRejections();
+    ASSERT_EQ(rejections.size(), 1u);
+    EXPECT_EQ(rejections[0].rejection, Rejection::Packet);
+    const auto commands = entries(RequestKind::Command);
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0].slot, 1);
+    EXPECT_EQ(commands[0].bytes[0], 0x25);
+    file.reset();
+
+    // Configuring keeps the choice; deactivating restores serving for the next configure.
+    attach({1});
+    EXPECT_FALSE(openSlot(1));
+    emulator().deactivate();
+    attach({1});
+    EXPECT_TRUE(openSlot(1));
+}
+
+TEST_F(EmulatorContract, ACancelledFrameTransferFailsAtOnceAndTheNextOneTakesTheNextFrame) {
+    attach({0}, 15, 0);
+    DeviceFile file = openSlot(0);
+    ASSERT_TRUE(setTimeout(file, 3000));
+    ASSERT_TRUE(sendFrameLength(file));
+    ASSERT_TRUE(switchTrigger(file, true)); // no trigger comes: the transfer waits for its time-out
+    auto channel = emulator().open(devicePathOf(0).c_str(), protocol::kGenericWrite, protocol::kFileShareWrite,
+                                   protocol::kOpenExisting);
+    ASSERT_TRUE(channel);
+    auto* emulated = dynamic_cast<emulator::EmulatedFile*>(channel.get());
+    ASSERT_NE(emulated, nullptr);
+
+    std::vector<std::uint8_t> frame(kFrameBytes8);
+    ASSERT_TRUE(send(file, Packet{0x02}));
+    const auto start = std::chrono::steady_clock::now();
+    auto waiting = std::async(std::launch::async, [&] {
+        std::uint32_t bytes = 0;
+        return onPipe(file, protocol::kFrameTransfer, protocol::kFramePipe, frame.data(), kFrameBytes8, &bytes);
+    });
+    // Cancel until the transfer has ended: a cancel before it began to wait is no cancel of it.
+    while (waiting.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) emulated->cancelFrameTransfers();
+    EXPECT_FALSE(waiting.get());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
+    const auto transfers = entries(RequestKind::FrameTransfer);
+    ASSERT_EQ(transfers.size(), 1u);
+    EXPECT_FALSE(transfers[0].succeeded);
+    EXPECT_EQ(transfers[0].bytesReturned, 0u);
+
+    // The camera is unharmed: the armed frame still waits for its trigger.
+    ASSERT_TRUE(emulator().fireTrigger(0));
+    std::uint32_t bytes = 0;
+    EXPECT_TRUE(onPipe(file, protocol::kFrameTransfer, protocol::kFramePipe, frame.data(), kFrameBytes8, &bytes));
+    EXPECT_EQ(bytes, kFrameBytes8);
 }
 
 TEST_F(EmulatorContract, SeveralHandlesAndUnplugReplug) {

@@ -1,0 +1,17 @@
+#include "usb/usb_camera_bench.h"
+
+namespace orvix::test::usb {
+
+UsbCameraBench::UsbCameraBench() : testbed_(UsbTestbed::instance()) {}
+
+UsbCameraBench::~UsbCameraBench() {
+    for (FakeUsbCamera* device : devices_) (void)device->unplug();
+}
+
+FakeUsbCamera& UsbCameraBench::add(const FakeCameraSpec& spec) {
+    FakeUsbCamera& device = testbed_.adopt(std::make_unique<FakeUsbCamera>(testbed_, spec));
+    devices_.push_back(&device);
+    return device;
+}
+
+} // namespace orvix::test::usb
