@@ -122,15 +122,15 @@ std::string usbdevfsRequestName(unsigned long request) {
 
 // ---- set-up and removal -----------------------------------------------------------------
 
-FakeUsbCamera::FakeUsbCamera(UsbTestbed& testbed, const FakeCameraSpec& spec)
-    : testbed_(testbed), spec_(spec), endpoints_(endpointsOf(spec.endpoints)),
+FakeUsbCamera::FakeUsbCamera(UsbTestbed& testbed, const FakeCameraSetup& setup)
+    : testbed_(testbed), setup_(setup), endpoints_(endpointsOf(setup.endpoints)),
       handler_(adoptObject(umockdev_ioctl_base_new())) {
     g_signal_connect(handler_.get(), "handle-ioctl", G_CALLBACK(&FakeUsbCamera::onIoctl), this);
     g_signal_connect(handler_.get(), "client-connected", G_CALLBACK(&FakeUsbCamera::onConnected), this);
     g_signal_connect(handler_.get(), "client-vanished", G_CALLBACK(&FakeUsbCamera::onVanished), this);
 
-    if (spec.emulatorSlot >= 0) {
-        const std::string path = "\\\\.\\OvixK62DT4-" + std::to_string(spec.emulatorSlot);
+    if (setup.emulatorSlot >= 0) {
+        const std::string path = "\\\\.\\OvixK62DT4-" + std::to_string(setup.emulatorSlot);
         std::unique_ptr<platform::DeviceChannel> channel = emulator::Emulator::instance().open(
             path.c_str(), protocol::kGenericWrite, protocol::kFileShareWrite, protocol::kOpenExisting);
         if (auto* file = dynamic_cast<emulator::EmulatedFile*>(channel.get())) {
@@ -142,8 +142,8 @@ FakeUsbCamera::FakeUsbCamera(UsbTestbed& testbed, const FakeCameraSpec& spec)
     timer_ = std::thread([this] { timerMain(); });
 
     try {
-        entry_ = testbed.addDevice(spec.bus, spec.ports, spec.vendor, spec.product,
-                                   deviceDescriptors(spec.vendor, spec.product, endpoints_));
+        entry_ = testbed.addDevice(setup.bus, setup.ports, setup.vendor, setup.product,
+                                   deviceDescriptors(setup.vendor, setup.product, endpoints_));
         std::string error;
         if (!testbed.attachIoctl(entry_.devnode, handler_.get(), &error))
             throw std::runtime_error("umockdev does not serve " + entry_.devnode + ": " + error);
@@ -184,7 +184,7 @@ bool FakeUsbCamera::unplug() {
     deliver(out);
     // The running transfers end at once: the camera is gone.
     if (file) file->cancelFrameTransfers();
-    if (spec_.emulatorSlot >= 0) (void)emulator::Emulator::instance().unplug(spec_.emulatorSlot);
+    if (setup_.emulatorSlot >= 0) (void)emulator::Emulator::instance().unplug(setup_.emulatorSlot);
     {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait_for(lock, kUnplugWait, [this] {
@@ -367,8 +367,8 @@ void FakeUsbCamera::serve(UMockdevIoctlClient* client, Completions& out) {
         info.busnum = static_cast<std::uint32_t>(entry_.bus);
         info.devnum = static_cast<std::uint32_t>(entry_.deviceNumber);
         info.speed = USB_SPEED_HIGH;
-        info.num_ports = static_cast<std::uint8_t>(std::min<std::size_t>(spec_.ports.size(), 7));
-        for (std::size_t i = 0; i < info.num_ports; ++i) info.ports[i] = static_cast<std::uint8_t>(spec_.ports[i]);
+        info.num_ports = static_cast<std::uint8_t>(std::min<std::size_t>(setup_.ports.size(), 7));
+        for (std::size_t i = 0; i < info.num_ports; ++i) info.ports[i] = static_cast<std::uint8_t>(setup_.ports[i]);
         const std::size_t length = std::min<std::size_t>(_IOC_SIZE(request), sizeof info);
         auto data = resolveArgument(arg, length);
         if (!data) return reply(client, -1, EFAULT, out);

@@ -55,7 +55,7 @@ class EmulatedFile;
 
 namespace orvix::test::usb {
 
-struct FakeCameraSpec {
+struct FakeCameraSetup {
     std::uint16_t vendor = kCameraVendor;
     std::uint16_t product = kCameraProduct;
     int bus = 1;
@@ -84,13 +84,13 @@ public:
 
     // Adds the device to the testbed and serves its node; throws when umockdev
     // refuses either.
-    FakeUsbCamera(UsbTestbed& testbed, const FakeCameraSpec& spec);
+    FakeUsbCamera(UsbTestbed& testbed, const FakeCameraSetup& setup);
     ~FakeUsbCamera();
     FakeUsbCamera(const FakeUsbCamera&) = delete;
     FakeUsbCamera& operator=(const FakeUsbCamera&) = delete;
 
     const DeviceEntry& entry() const { return entry_; }
-    const FakeCameraSpec& spec() const { return spec_; }
+    const FakeCameraSetup& setup() const { return setup_; }
 
     // See above; false when it was unplugged before. Returns once every pending URB
     // has completed (at most a few seconds: the emulated camera fails its requests at
@@ -175,7 +175,7 @@ private:
     static void deliver(Completions& completions);
 
     UsbTestbed& testbed_;
-    const FakeCameraSpec spec_;
+    const FakeCameraSetup setup_;
     const std::vector<EndpointDescriptor> endpoints_;
     DeviceEntry entry_;
     GObjectPtr<UMockdevIoctlBase> handler_;

@@ -30,14 +30,14 @@ inline long long msSince(Clock::time_point start) {
 inline emulator::Emulator& emulated() { return emulator::Emulator::instance(); }
 
 // A camera at `ports` of `bus`, answered by the emulated camera of `slot`.
-inline FakeCameraSpec cameraAt(int bus, std::vector<int> ports, int slot,
+inline FakeCameraSetup cameraAt(int bus, std::vector<int> ports, int slot,
                                EndpointLayout endpoints = EndpointLayout::Camera) {
-    FakeCameraSpec spec;
-    spec.bus = bus;
-    spec.ports = std::move(ports);
-    spec.emulatorSlot = slot;
-    spec.endpoints = endpoints;
-    return spec;
+    FakeCameraSetup setup;
+    setup.bus = bus;
+    setup.ports = std::move(ports);
+    setup.emulatorSlot = slot;
+    setup.endpoints = endpoints;
+    return setup;
 }
 
 class UsbCameraTest : public ::testing::Test {

@@ -32,7 +32,7 @@ TEST_F(UsbCameraApi, CamerasAreTheMatchingDevicesInOrderOfBusThenPortPath) {
     // Plugged in out of order; port paths compare number by number (9.2 before 10).
     bench().add(cameraAt(2, {1}, 3));
     bench().add(cameraAt(1, {10}, 2));
-    FakeCameraSpec foreign = cameraAt(1, {2}, -1);
+    FakeCameraSetup foreign = cameraAt(1, {2}, -1);
     foreign.vendor = 0x1d50;
     foreign.product = 0x6018;
     FakeUsbCamera& other = bench().add(foreign);

@@ -8,8 +8,8 @@ UsbCameraBench::~UsbCameraBench() {
     for (FakeUsbCamera* device : devices_) (void)device->unplug();
 }
 
-FakeUsbCamera& UsbCameraBench::add(const FakeCameraSpec& spec) {
-    FakeUsbCamera& device = testbed_.adopt(std::make_unique<FakeUsbCamera>(testbed_, spec));
+FakeUsbCamera& UsbCameraBench::add(const FakeCameraSetup& setup) {
+    FakeUsbCamera& device = testbed_.adopt(std::make_unique<FakeUsbCamera>(testbed_, setup));
     devices_.push_back(&device);
     return device;
 }

@@ -26,7 +26,7 @@ public:
 
     // Plugs in a device (throws when umockdev refuses it); devices are numbered from
     // 0 in the order added.
-    FakeUsbCamera& add(const FakeCameraSpec& spec);
+    FakeUsbCamera& add(const FakeCameraSetup& setup);
     FakeUsbCamera& device(int index) const { return *devices_.at(static_cast<std::size_t>(index)); }
     int size() const { return static_cast<int>(devices_.size()); }
     bool unplug(int index) { return device(index).unplug(); }
