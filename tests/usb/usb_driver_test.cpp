@@ -127,5 +127,23 @@ TEST_F(UsbDriverTest, OnlyTheCameraNamesOfTheEightSlotsOpen) {
     EXPECT_TRUE(openSlot(0));
 }
 
+TEST_F(UsbDriverTest, AServingEmulatorTakesTheDriversPlace) {
+    emulated().serveDeviceFiles(true); // as with ORVIX_K62DT4_EMULATE set
+    emulated().clearLog();              // the fake camera's own open of its emulated one
+    {
+        platform::DeviceFile file = openSlot(0);
+        ASSERT_TRUE(file);
+        Packet packet = command(protocol::kCmdDeviceSelect);
+        std::uint32_t bytes = 0;
+        ASSERT_TRUE(pipeRequest(file, protocol::kPipeWrite, 0, packet.data(), 64, &bytes));
+    }
+    EXPECT_EQ(bench().device(0).stats().opens, 0) << "the USB camera was opened";
+    bool openedThroughTheEmulator = false;
+    for (const emulator::LogEntry& entry : emulated().log())
+        openedThroughTheEmulator = openedThroughTheEmulator || entry.kind == emulator::RequestKind::Open;
+    EXPECT_TRUE(openedThroughTheEmulator);
+    EXPECT_EQ(transfers(0).size(), 1u);
+}
+
 } // namespace
 } // namespace orvix::test::usb
