@@ -440,8 +440,8 @@ ORVIX_TARGET_AVX2 inline void adjustSixteen(__m256i& first, __m256i& second, con
 
 // The pixels of a 24- or 32-bit row, eight at a time while whole 32-byte loads stay
 // inside the row; returns how many pixels were done.
-ORVIX_TARGET_AVX2 std::int32_t adjustRowAvx2(const std::uint8_t* in, std::uint8_t* out, std::int32_t width,
-                                             int bytesPerPixel, const BlockAdjust& block) {
+ORVIX_TARGET_AVX2 std::int32_t adjustRowStepsAvx2(const std::uint8_t* in, std::uint8_t* out, std::int32_t width,
+                                                  int bytesPerPixel, const BlockAdjust& block) {
     const LaneAdjust adjust = laneAdjust(block);
     const bool half = halfLanesApply(block);
     const HalfLaneAdjust halfAdjust = halfLaneAdjust(block);
@@ -495,6 +495,28 @@ ORVIX_TARGET_AVX2 std::int32_t adjustRowAvx2(const std::uint8_t* in, std::uint8_
     }
     return k;
 }
+
+// A row's steps leave at most 10 pixels of 3 bytes or 7 of 4 bytes; over a row of
+// kTailBytes they do 24 and 16.
+inline constexpr std::int32_t kTailPixels = 27;
+inline constexpr std::size_t kTailBytes = kTailPixels * 3;
+
+// The whole of a 24- or 32-bit row: the steps, then the pixels they leave over
+// through the same steps in a copy padded with zeros (each pixel is adjusted on its
+// own, so the padding changes nothing), copied back. In place as well.
+ORVIX_TARGET_AVX2 void adjustRowAvx2(const std::uint8_t* in, std::uint8_t* out, std::int32_t width, int bytesPerPixel,
+                                     const BlockAdjust& block) {
+    const std::int32_t done = adjustRowStepsAvx2(in, out, width, bytesPerPixel, block);
+    const std::int32_t left = width - done;
+    if (left <= 0) return;
+    std::uint8_t tail[kTailBytes] = {};
+    const std::size_t offset = static_cast<std::size_t>(done) * static_cast<std::size_t>(bytesPerPixel);
+    const std::size_t bytes = static_cast<std::size_t>(left) * static_cast<std::size_t>(bytesPerPixel);
+    std::memcpy(tail, in + offset, bytes);
+    const std::int32_t tailWidth = bytesPerPixel == 3 ? kTailPixels : kTailPixels * 3 / 4;
+    (void)adjustRowStepsAvx2(tail, tail, tailWidth, bytesPerPixel, block);
+    std::memcpy(out + offset, tail, bytes);
+}
 #endif
 
 BlockFunction blockFunction(bool allowAvx2) {
@@ -536,7 +558,8 @@ void adjustPixels(std::uint8_t* dstBits, const std::uint8_t* srcBits, const Kern
         std::int32_t k = 0;
 #if ORVIX_HAVE_X86_SIMD
         if (rowsAvx2) {
-            k = adjustRowAvx2(in, out, rect.width(), srcBytesPerPixel, block);
+            adjustRowAvx2(in, out, rect.width(), srcBytesPerPixel, block);
+            continue;
         }
 #endif
         if (blocks) {
