@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
@@ -540,7 +541,6 @@ void adjustPixels(std::uint8_t* dstBits, const std::uint8_t* srcBits, const Kern
         const Sample sample = static_cast<Sample>(v << Shift);
         std::memcpy(pixel + c * static_cast<int>(sizeof(Sample)), &sample, sizeof sample);
     };
-    const PreparedAdjust prepared(adjust);
     const bool blocks = blockFormApplies(adjust);
     const BlockAdjust block = blockAdjust(adjust);
     const BlockFunction adjustRun = blockFunction(true);
@@ -550,6 +550,9 @@ void adjustPixels(std::uint8_t* dstBits, const std::uint8_t* srcBits, const Kern
     rowsAvx2 = blocks && sizeof(Sample) == 1 && srcBytesPerPixel == dstBytesPerPixel &&
                (srcBytesPerPixel == 3 || srcBytesPerPixel == 4) && detail::avx2Usable();
 #endif
+    // The tables of the per-pixel form, which the AVX2 rows do not read.
+    std::optional<PreparedAdjust> prepared;
+    if (!rowsAvx2) prepared.emplace(adjust);
     for (std::int32_t j = 0; j < rect.height(); ++j) {
         const std::uint8_t* in = srcBits + static_cast<std::ptrdiff_t>(rect.top + j) * srcStride +
                                  static_cast<std::ptrdiff_t>(rect.left) * srcBytesPerPixel;
@@ -583,7 +586,7 @@ void adjustPixels(std::uint8_t* dstBits, const std::uint8_t* srcBits, const Kern
         for (; k < rect.width(); ++k) {
             const std::uint8_t* pixelIn = in + static_cast<std::ptrdiff_t>(k) * srcBytesPerPixel;
             std::int32_t bgr[3] = {load(pixelIn, 0), load(pixelIn, 1), load(pixelIn, 2)};
-            adjustPixel(bgr, prepared);
+            adjustPixel(bgr, *prepared);
             std::uint8_t* pixelOut = out + static_cast<std::ptrdiff_t>(k) * dstBytesPerPixel;
             for (int c = 0; c < 3; ++c) store(pixelOut, c, bgr[c]);
         }
