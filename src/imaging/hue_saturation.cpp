@@ -498,9 +498,8 @@ ORVIX_TARGET_AVX2 std::int32_t adjustRowStepsAvx2(const std::uint8_t* in, std::u
 }
 
 // A row's steps leave at most 10 pixels of 3 bytes or 7 of 4 bytes; over a row of
-// kTailBytes they do 24 and 16.
-inline constexpr std::int32_t kTailPixels = 27;
-inline constexpr std::size_t kTailBytes = kTailPixels * 3;
+// 19 or 16 such pixels they do 16.
+inline constexpr std::size_t kTailBytes = 64;
 
 // The whole of a 24- or 32-bit row: the steps, then the pixels they leave over
 // through the same steps in a copy padded with zeros (each pixel is adjusted on its
@@ -514,7 +513,7 @@ ORVIX_TARGET_AVX2 void adjustRowAvx2(const std::uint8_t* in, std::uint8_t* out, 
     const std::size_t offset = static_cast<std::size_t>(done) * static_cast<std::size_t>(bytesPerPixel);
     const std::size_t bytes = static_cast<std::size_t>(left) * static_cast<std::size_t>(bytesPerPixel);
     std::memcpy(tail, in + offset, bytes);
-    const std::int32_t tailWidth = bytesPerPixel == 3 ? kTailPixels : kTailPixels * 3 / 4;
+    const std::int32_t tailWidth = bytesPerPixel == 3 ? 19 : 16;
     (void)adjustRowStepsAvx2(tail, tail, tailWidth, bytesPerPixel, block);
     std::memcpy(out + offset, tail, bytes);
 }
