@@ -129,6 +129,10 @@ ORVIX_TARGET_AVX2 void sumColumns(const std::uint8_t* const rows[4], std::int32_
     const __m256i maxValue = _mm256_set1_epi16(MaxValue);
     const std::uint8_t* const local[4] = {rows[0], rows[1], rows[2], rows[3]};
     std::int32_t i = 0;
+    for (; i + 32 <= count; i += 32) {
+        sum16<Sample>(local, static_cast<std::ptrdiff_t>(v0 + i) * size, maxValue, sums + i);
+        sum16<Sample>(local, static_cast<std::ptrdiff_t>(v0 + i + 16) * size, maxValue, sums + i + 16);
+    }
     for (; i + 16 <= count; i += 16) sum16<Sample>(local, static_cast<std::ptrdiff_t>(v0 + i) * size, maxValue, sums + i);
     if (i == count) return;
     if (count >= 16) {
