@@ -19,8 +19,14 @@
 namespace orvix::detail {
 namespace {
 
-// Samples per run of column sums: a whole row of the usual frames up to 24 bits.
+// Samples per run of column sums: a whole row of the usual 8- and 24-bit frames, and
+// for 16-bit samples a run whose four source rows and sums stay in the first-level
+// cache.
 constexpr std::int32_t kRunSamples = 4096;
+template <typename Sample>
+constexpr std::int32_t runSamples() {
+    return sizeof(Sample) == 1 ? kRunSamples : kRunSamples / 4;
+}
 
 // Signed 16-bit x / 10, truncating toward zero (exact for every 16-bit value).
 ORVIX_TARGET_AVX2 inline __m256i divideBy10(__m256i x) {
@@ -162,8 +168,8 @@ ORVIX_TARGET_AVX2 void sharpenRow(const std::uint8_t* const rows[4], std::uint8_
     const std::uint8_t* source = rows[2];
 
     alignas(32) std::uint16_t columnSums[kRunSamples + 32];
-    for (std::int32_t q0 = first; q0 < end; q0 += kRunSamples) {
-        const std::int32_t q1 = std::min(q0 + kRunSamples, end);
+    for (std::int32_t q0 = first; q0 < end; q0 += runSamples<Sample>()) {
+        const std::int32_t q1 = std::min(q0 + runSamples<Sample>(), end);
         const std::int32_t v0 = q0 - 2 * spp;
         sumColumns<Sample, MaxValue>(rows, v0, q1 + spp - v0, columnSums);
 
