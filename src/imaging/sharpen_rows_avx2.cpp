@@ -44,7 +44,8 @@ ORVIX_TARGET_AVX2 inline __m256i load16Samples(const std::uint8_t* p, __m256i ma
     }
 }
 
-// Stores sixteen results (already limited), keeping lanes whose `keep` mask is set
+// Stores sixteen results (16-bit samples already limited; 8-bit ones limited by the
+// packing into bytes), keeping lanes whose `keep` mask is set
 // (only when KeepFourth: pixels of four samples).
 template <typename Sample, bool KeepFourth>
 ORVIX_TARGET_AVX2 inline void store16Results(std::uint8_t* p, __m256i results, __m256i keep) {
@@ -100,7 +101,10 @@ struct RowConstants {
 };
 
 // Sixteen results from the column sums v (of the first of them) and the source
-// samples at `s`, limited to the sample range, then brightened when Brighten.
+// samples at `s`, limited to the sample range, then brightened when Brighten. For
+// 8-bit samples the last limit to 0..255 is left to the store, whose packing of
+// signed 16-bit lanes into bytes makes it (a folded factor below 32 keeps
+// 255 x factor in range).
 template <typename Sample, bool Brighten>
 ORVIX_TARGET_AVX2 inline __m256i sharpen16(const std::uint16_t* v, std::int32_t spp, const std::uint8_t* source,
                                            const RowConstants& c) {
@@ -109,11 +113,15 @@ ORVIX_TARGET_AVX2 inline __m256i sharpen16(const std::uint16_t* v, std::int32_t 
     const __m256i blur = _mm256_srli_epi16(box, 4);
     const __m256i s = load16Samples<Sample>(source, c.maxValue);
     const __m256i correction = divideBy10(_mm256_mullo_epi16(c.gain, _mm256_sub_epi16(s, blur)));
-    const __m256i result =
-        _mm256_min_epi16(_mm256_max_epi16(_mm256_add_epi16(s, correction), _mm256_setzero_si256()), c.maxValue);
+    constexpr bool packed = sizeof(Sample) == 1;
+    const __m256i sharpened = _mm256_add_epi16(s, correction);
+    if constexpr (packed && !Brighten) return sharpened;
+    const __m256i result = _mm256_min_epi16(_mm256_max_epi16(sharpened, _mm256_setzero_si256()), c.maxValue);
     if constexpr (!Brighten) return result;
-    return _mm256_min_epi16(_mm256_add_epi16(_mm256_mullo_epi16(result, c.whole), _mm256_mulhi_epu16(result, c.fraction)),
-                            c.maxValue);
+    const __m256i bright =
+        _mm256_add_epi16(_mm256_mullo_epi16(result, c.whole), _mm256_mulhi_epu16(result, c.fraction));
+    if constexpr (packed) return bright;
+    return _mm256_min_epi16(bright, c.maxValue);
 }
 
 // The column sums of sixteen samples at byte offset `at` of the four rows.
