@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #include <immintrin.h>
@@ -440,8 +441,8 @@ ORVIX_TARGET_AVX2 inline void adjustSixteen(__m256i& first, __m256i& second, con
 
 // The pixels of a 24- or 32-bit row, eight at a time while whole 32-byte loads stay
 // inside the row; returns how many pixels were done.
-ORVIX_TARGET_AVX2 std::int32_t adjustRowAvx2(const std::uint8_t* in, std::uint8_t* out, std::int32_t width,
-                                             int bytesPerPixel, const BlockAdjust& block) {
+ORVIX_TARGET_AVX2 std::int32_t adjustRowStepsAvx2(const std::uint8_t* in, std::uint8_t* out, std::int32_t width,
+                                                  int bytesPerPixel, const BlockAdjust& block) {
     const LaneAdjust adjust = laneAdjust(block);
     const bool half = halfLanesApply(block);
     const HalfLaneAdjust halfAdjust = halfLaneAdjust(block);
@@ -495,6 +496,27 @@ ORVIX_TARGET_AVX2 std::int32_t adjustRowAvx2(const std::uint8_t* in, std::uint8_
     }
     return k;
 }
+
+// A row's steps leave at most 10 pixels of 3 bytes or 7 of 4 bytes; over a row of
+// 19 or 16 such pixels they do 16.
+inline constexpr std::size_t kTailBytes = 64;
+
+// The whole of a 24- or 32-bit row: the steps, then the pixels they leave over
+// through the same steps in a copy padded with zeros (each pixel is adjusted on its
+// own, so the padding changes nothing), copied back. In place as well.
+ORVIX_TARGET_AVX2 void adjustRowAvx2(const std::uint8_t* in, std::uint8_t* out, std::int32_t width, int bytesPerPixel,
+                                     const BlockAdjust& block) {
+    const std::int32_t done = adjustRowStepsAvx2(in, out, width, bytesPerPixel, block);
+    const std::int32_t left = width - done;
+    if (left <= 0) return;
+    std::uint8_t tail[kTailBytes] = {};
+    const std::size_t offset = static_cast<std::size_t>(done) * static_cast<std::size_t>(bytesPerPixel);
+    const std::size_t bytes = static_cast<std::size_t>(left) * static_cast<std::size_t>(bytesPerPixel);
+    std::memcpy(tail, in + offset, bytes);
+    const std::int32_t tailWidth = bytesPerPixel == 3 ? 19 : 16;
+    (void)adjustRowStepsAvx2(tail, tail, tailWidth, bytesPerPixel, block);
+    std::memcpy(out + offset, tail, bytes);
+}
 #endif
 
 BlockFunction blockFunction(bool allowAvx2) {
@@ -518,7 +540,6 @@ void adjustPixels(std::uint8_t* dstBits, const std::uint8_t* srcBits, const Kern
         const Sample sample = static_cast<Sample>(v << Shift);
         std::memcpy(pixel + c * static_cast<int>(sizeof(Sample)), &sample, sizeof sample);
     };
-    const PreparedAdjust prepared(adjust);
     const bool blocks = blockFormApplies(adjust);
     const BlockAdjust block = blockAdjust(adjust);
     const BlockFunction adjustRun = blockFunction(true);
@@ -528,6 +549,9 @@ void adjustPixels(std::uint8_t* dstBits, const std::uint8_t* srcBits, const Kern
     rowsAvx2 = blocks && sizeof(Sample) == 1 && srcBytesPerPixel == dstBytesPerPixel &&
                (srcBytesPerPixel == 3 || srcBytesPerPixel == 4) && detail::avx2Usable();
 #endif
+    // The tables of the per-pixel form, which the AVX2 rows do not read.
+    std::optional<PreparedAdjust> prepared;
+    if (!rowsAvx2) prepared.emplace(adjust);
     for (std::int32_t j = 0; j < rect.height(); ++j) {
         const std::uint8_t* in = srcBits + static_cast<std::ptrdiff_t>(rect.top + j) * srcStride +
                                  static_cast<std::ptrdiff_t>(rect.left) * srcBytesPerPixel;
@@ -536,7 +560,8 @@ void adjustPixels(std::uint8_t* dstBits, const std::uint8_t* srcBits, const Kern
         std::int32_t k = 0;
 #if ORVIX_HAVE_X86_SIMD
         if (rowsAvx2) {
-            k = adjustRowAvx2(in, out, rect.width(), srcBytesPerPixel, block);
+            adjustRowAvx2(in, out, rect.width(), srcBytesPerPixel, block);
+            continue;
         }
 #endif
         if (blocks) {
@@ -560,7 +585,7 @@ void adjustPixels(std::uint8_t* dstBits, const std::uint8_t* srcBits, const Kern
         for (; k < rect.width(); ++k) {
             const std::uint8_t* pixelIn = in + static_cast<std::ptrdiff_t>(k) * srcBytesPerPixel;
             std::int32_t bgr[3] = {load(pixelIn, 0), load(pixelIn, 1), load(pixelIn, 2)};
-            adjustPixel(bgr, prepared);
+            adjustPixel(bgr, *prepared);
             std::uint8_t* pixelOut = out + static_cast<std::ptrdiff_t>(k) * dstBytesPerPixel;
             for (int c = 0; c < 3; ++c) store(pixelOut, c, bgr[c]);
         }

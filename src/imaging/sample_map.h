@@ -58,8 +58,9 @@ void mapRow(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, std
             int channels, bool vectors);
 
 // The AVX2 forms, for 1, 3 or 4 samples per pixel (the fourth copied unchanged);
-// they return how many pixels they did, whole vectors only (the rest is left to the
-// caller).
+// they return how many pixels they did (the rest is left to the caller): whole
+// vectors, except that the byte form finishes a row of at least 32 bytes with a last
+// vector overlapping the one before when `in` and `out` do not overlap.
 std::int32_t mapRowBytesAvx2(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, std::int32_t width,
                              int samplesPerPixel);
 std::int32_t mapRowWordsAvx2(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, std::int32_t width,

@@ -2,7 +2,8 @@
 //
 // Bytes: a 256-entry table is sixteen 16-entry tables, one per high nibble; each is
 // looked up for all 32 bytes with one byte shuffle by the low nibble, and the four
-// high bits pick the right result in a tree of fifteen byte blends.
+// high bits pick the right result in a tree of fifteen byte blends, taken a quarter
+// of the tables at a time so that everything stays in registers.
 // Words: the 10-bit samples are gathered from the table in 32-bit entries; a vector
 // holding a sample above 1023 is mapped sample by sample.
 
@@ -21,32 +22,33 @@
 namespace orvix::detail {
 namespace {
 
-struct ByteTables {
-    __m256i part[16];
-};
-
-ORVIX_TARGET_AVX2 inline ByteTables byteTables(const std::uint8_t* table) {
-    ByteTables tables;
-    for (int h = 0; h < 16; ++h) {
-        tables.part[h] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * h)));
-    }
-    return tables;
+// The 16-entry table of high nibble h in both lanes. Read from the map at each use:
+// held in registers, the sixteen tables leave too few for the lookup itself.
+ORVIX_TARGET_AVX2 inline __m256i byteTable(const std::uint8_t* table, int h) {
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table + 16 * h)));
 }
 
-ORVIX_TARGET_AVX2 inline __m256i lookupBytes(__m256i x, const ByteTables& tables) {
+// Tables 4g..4g + 3 looked up by the low nibbles, the right one picked by bits 4 and 5
+// (at the top of each byte of `bit4` and `bit5`).
+ORVIX_TARGET_AVX2 inline __m256i lookupQuarter(const std::uint8_t* table, int g, __m256i low, __m256i bit4,
+                                              __m256i bit5) {
+    const __m256i even = _mm256_blendv_epi8(_mm256_shuffle_epi8(byteTable(table, 4 * g), low),
+                                            _mm256_shuffle_epi8(byteTable(table, 4 * g + 1), low), bit4);
+    const __m256i odd = _mm256_blendv_epi8(_mm256_shuffle_epi8(byteTable(table, 4 * g + 2), low),
+                                           _mm256_shuffle_epi8(byteTable(table, 4 * g + 3), low), bit4);
+    return _mm256_blendv_epi8(even, odd, bit5);
+}
+
+ORVIX_TARGET_AVX2 inline __m256i lookupBytes(__m256i x, const std::uint8_t* table) {
     const __m256i low = _mm256_and_si256(x, _mm256_set1_epi8(0x0F));
-    __m256i level[16];
-    for (int h = 0; h < 16; ++h) {
-        level[h] = _mm256_shuffle_epi8(tables.part[h], low);
-    }
-    // Bit 4 + b of every byte moved to its top bit, for the blends.
-    const __m256i bits[4] = {_mm256_slli_epi16(x, 3), _mm256_slli_epi16(x, 2), _mm256_slli_epi16(x, 1), x};
-    for (int b = 0, count = 16; b < 4; ++b, count /= 2) {
-        for (int i = 0; i < count / 2; ++i) {
-            level[i] = _mm256_blendv_epi8(level[2 * i], level[2 * i + 1], bits[b]);
-        }
-    }
-    return level[0];
+    const __m256i bit4 = _mm256_slli_epi16(x, 3);
+    const __m256i bit5 = _mm256_slli_epi16(x, 2);
+    const __m256i bit6 = _mm256_slli_epi16(x, 1);
+    const __m256i lower = _mm256_blendv_epi8(lookupQuarter(table, 0, low, bit4, bit5),
+                                             lookupQuarter(table, 1, low, bit4, bit5), bit6);
+    const __m256i upper = _mm256_blendv_epi8(lookupQuarter(table, 2, low, bit4, bit5),
+                                             lookupQuarter(table, 3, low, bit4, bit5), bit6);
+    return _mm256_blendv_epi8(lower, upper, x); // bit 7 is the top bit already
 }
 
 ORVIX_TARGET_AVX2 inline __m256i load(const std::uint8_t* p) {
@@ -68,6 +70,15 @@ ORVIX_TARGET_AVX2 inline __m256i lookupWords(__m256i x, const std::int32_t* tabl
     return _mm256_permute4x64_epi64(_mm256_packus_epi32(low, high), 0xD8);
 }
 
+// Whether rows of `bytes` bytes at `a` and `b` share any byte (compared as
+// addresses, which is defined for unrelated rows too).
+inline bool rangesOverlap(const std::uint8_t* a, const std::uint8_t* b, std::ptrdiff_t bytes) {
+    const auto x = reinterpret_cast<std::uintptr_t>(a);
+    const auto y = reinterpret_cast<std::uintptr_t>(b);
+    const auto n = static_cast<std::uintptr_t>(bytes);
+    return x < y + n && y < x + n;
+}
+
 // A whole vector of samples one by one (it holds a sample above the table).
 template <typename Sample>
 void mapVectorOneByOne(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, int samplesPerPixel,
@@ -83,24 +94,40 @@ void mapVectorOneByOne(const SampleMap& map, const std::uint8_t* in, std::uint8_
     }
 }
 
+template <bool KeepFourth>
+ORVIX_TARGET_AVX2 inline void mapBytesStep(const std::uint8_t* table, const std::uint8_t* in, std::uint8_t* out) {
+    const __m256i x = load(in);
+    const __m256i mapped = lookupBytes(x, table);
+    store(out, KeepFourth ? _mm256_blendv_epi8(mapped, x, _mm256_set1_epi32(static_cast<int>(0xFF000000u))) : mapped);
+}
+
+// The bytes of `width` pixels of 1, 3 or 4 samples through the table, 32 at a time
+// (KeepFourth: pixels of four bytes whose fourth stays). From a separate row the
+// last step ends at the row's end, overlapping the one before; in place that would
+// map some samples twice, so the steps stop at a whole number of pixels instead.
+// Returns how many pixels are done.
+template <bool KeepFourth>
+ORVIX_TARGET_AVX2 std::int32_t mapBytes(const std::uint8_t* table, const std::uint8_t* in, std::uint8_t* out,
+                                        std::int32_t width, int samplesPerPixel) {
+    const std::ptrdiff_t bytes = static_cast<std::ptrdiff_t>(width) * samplesPerPixel;
+    const bool separate = !rangesOverlap(in, out, bytes);
+    // Steps of 32 bytes are whole pixels of 1 and 4 samples; three of them of 3.
+    const std::ptrdiff_t end = separate ? bytes : bytes - bytes % (samplesPerPixel == 3 ? 96 : 32);
+    std::ptrdiff_t i = 0;
+    for (; i + 32 <= end; i += 32) mapBytesStep<KeepFourth>(table, in + i, out + i);
+    if (i < bytes && separate && bytes >= 32) {
+        mapBytesStep<KeepFourth>(table, in + bytes - 32, out + bytes - 32);
+        i = bytes;
+    }
+    return static_cast<std::int32_t>(i / samplesPerPixel);
+}
+
 } // namespace
 
 ORVIX_TARGET_AVX2 std::int32_t mapRowBytesAvx2(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out,
                                                std::int32_t width, int samplesPerPixel) {
-    // Whole pixels per step: 32 bytes for 1 and 4 samples per pixel, 96 for 3.
-    const std::int32_t stepPixels = samplesPerPixel == 3 ? 32 : 32 / samplesPerPixel;
-    const std::int32_t stepBytes = stepPixels * samplesPerPixel;
-    const ByteTables tables = byteTables(map.bytes());
-    const __m256i keep = _mm256_set1_epi32(samplesPerPixel == 4 ? static_cast<int>(0xFF000000u) : 0);
-    std::int32_t k = 0;
-    for (; k + stepPixels <= width; k += stepPixels) {
-        const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(k) * samplesPerPixel;
-        for (std::int32_t b = 0; b < stepBytes; b += 32) {
-            const __m256i x = load(in + at + b);
-            store(out + at + b, _mm256_blendv_epi8(lookupBytes(x, tables), x, keep));
-        }
-    }
-    return k;
+    return samplesPerPixel == 4 ? mapBytes<true>(map.bytes(), in, out, width, samplesPerPixel)
+                                : mapBytes<false>(map.bytes(), in, out, width, samplesPerPixel);
 }
 
 ORVIX_TARGET_AVX2 std::int32_t mapRowWordsAvx2(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out,
