@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "emulator/emulation_config.h"
 #include "platform/usb_cameras.h"
 #include "usb_report.h"
 
@@ -19,7 +20,7 @@ std::string idList(const std::vector<usb::UsbId>& ids) {
 }
 
 bool emulatorSwitchedOn() {
-    const char* setting = std::getenv("ORVIX_K62DT4_EMULATE");
+    const char* setting = std::getenv(orvix::emulator::kEmulationVariable);
     return setting && *setting;
 }
 

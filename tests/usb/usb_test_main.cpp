@@ -5,10 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <string>
-
 #include "emulator/emulation_config.h"
+#include "platform/usb_cameras.h"
 #include "support/test_environment.h"
 #include "usb/umockdev_preload.h"
 #include "usb/usb_descriptors.h"
@@ -17,9 +15,9 @@
 int main(int argc, char** argv) {
     orvix::test::usb::runUnderUmockdevPreload(argv);
     orvix::test::unsetEnvironment(orvix::emulator::kEmulationVariable);
-    char ids[16];
-    std::snprintf(ids, sizeof ids, "%04x:%04x", orvix::test::usb::kCameraVendor, orvix::test::usb::kCameraProduct);
-    orvix::test::setEnvironment("ORVIX_K62DT4_USB", ids);
+    namespace usb = orvix::platform::usb;
+    orvix::test::setEnvironment(usb::kUsbIdsVariable,
+                                usb::formatUsbId({orvix::test::usb::kCameraVendor, orvix::test::usb::kCameraProduct}));
     orvix::test::isolateSettings();
     orvix::test::watchEmulatorRejections();
     ::testing::InitGoogleTest(&argc, argv);
