@@ -27,6 +27,35 @@ void swapRedBlueScalar(std::uint8_t* d, const std::uint8_t* s, std::int32_t pixe
     }
 }
 
+// 4-byte pixels: red, green, blue, then a zero byte. swapRedBlue24 leaves a fourth
+// byte as it is, and the rows of a file are new memory, so the zero is written here.
+void swapRedBlueZeroFourthRow(std::uint8_t* d, const std::uint8_t* s, std::int32_t pixels) {
+    for (std::int32_t x = 0; x < pixels; ++x, d += 4, s += 4) {
+        const std::uint8_t b = s[0];
+        const std::uint8_t g = s[1];
+        const std::uint8_t r = s[2];
+        d[0] = r;
+        d[1] = g;
+        d[2] = b;
+        d[3] = 0;
+    }
+}
+
+template <void (*Row)(std::uint8_t*, const std::uint8_t*, std::int32_t), std::size_t PixelBytes>
+std::int32_t rowsOf(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect, std::int32_t dstX,
+                    std::int32_t dstY, std::uint32_t dstStride, std::uint32_t srcStride) {
+    for (std::int32_t y = rect->top; y < rect->bottom; ++y) {
+        const std::uint8_t* s = srcBits + static_cast<std::size_t>(y) * srcStride + PixelBytes * rect->left;
+        std::uint8_t* d = dstBits + static_cast<std::size_t>(dstY + (y - rect->top)) * dstStride + PixelBytes * dstX;
+        Row(d, s, rect->width());
+    }
+    return 1;
+}
+
+ORVIX_PIXEL_KERNEL(swapRedBlueZeroFourth) {
+    return rowsOf<swapRedBlueZeroFourthRow, 4>(dstBits, srcBits, rect, dstX, dstY, dstStride, srcStride);
+}
+
 #if ORVIX_HAVE_X86_SIMD
 
 // Byte j of a 48-byte run of 16 pixels comes from byte j + 2 (blue's place, j % 3 == 0),
@@ -87,19 +116,8 @@ void swapRedBlueRowSse2Masked(std::uint8_t* d, const std::uint8_t* s, std::int32
     swapRedBlueRowSse2(d, s, pixels, masks);
 }
 
-template <void (*Row)(std::uint8_t*, const std::uint8_t*, std::int32_t)>
-std::int32_t swapRedBlueRows(std::uint8_t* dstBits, const std::uint8_t* srcBits, const KernelRect* rect,
-                             std::int32_t dstX, std::int32_t dstY, std::uint32_t dstStride, std::uint32_t srcStride) {
-    for (std::int32_t y = rect->top; y < rect->bottom; ++y) {
-        const std::uint8_t* s = srcBits + static_cast<std::size_t>(y) * srcStride + std::size_t{3} * rect->left;
-        std::uint8_t* d = dstBits + static_cast<std::size_t>(dstY + (y - rect->top)) * dstStride + std::size_t{3} * dstX;
-        Row(d, s, rect->width());
-    }
-    return 1;
-}
-
 ORVIX_PIXEL_KERNEL(swapRedBlue24Sse2) {
-    return swapRedBlueRows<swapRedBlueRowSse2Masked>(dstBits, srcBits, rect, dstX, dstY, dstStride, srcStride);
+    return rowsOf<swapRedBlueRowSse2Masked, 3>(dstBits, srcBits, rect, dstX, dstY, dstStride, srcStride);
 }
 
 // Four pixels per shuffle: 16 bytes are read and written at each 12-byte step, the
@@ -126,7 +144,22 @@ ORVIX_TARGET_SSSE3 void swapRedBlueRowSsse3(std::uint8_t* d, const std::uint8_t*
 }
 
 ORVIX_PIXEL_KERNEL(swapRedBlue24Ssse3) {
-    return swapRedBlueRows<swapRedBlueRowSsse3>(dstBits, srcBits, rect, dstX, dstY, dstStride, srcStride);
+    return rowsOf<swapRedBlueRowSsse3, 3>(dstBits, srcBits, rect, dstX, dstY, dstStride, srcStride);
+}
+
+// Four 4-byte pixels per shuffle, the fourth byte of each cleared.
+ORVIX_TARGET_SSSE3 void swapRedBlueZeroFourthRowSsse3(std::uint8_t* d, const std::uint8_t* s, std::int32_t pixels) {
+    const __m128i order = _mm_setr_epi8(2, 1, 0, -1, 6, 5, 4, -1, 10, 9, 8, -1, 14, 13, 12, -1);
+    std::int32_t x = 0;
+    for (; x + 4 <= pixels; x += 4, s += 16, d += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_shuffle_epi8(a, order));
+    }
+    swapRedBlueZeroFourthRow(d, s, pixels - x);
+}
+
+ORVIX_PIXEL_KERNEL(swapRedBlueZeroFourthSsse3) {
+    return rowsOf<swapRedBlueZeroFourthRowSsse3, 4>(dstBits, srcBits, rect, dstX, dstY, dstStride, srcStride);
 }
 
 #endif
@@ -139,10 +172,13 @@ PixelKernel fileRowKernel(PixelKernel kernel, std::uint16_t dstBytesPerPixel, st
         if (__builtin_cpu_supports("ssse3")) return &swapRedBlue24Ssse3;
         if (__builtin_cpu_supports("sse2")) return &swapRedBlue24Sse2;
     }
-#else
-    (void)dstBytesPerPixel;
-    (void)srcBytesPerPixel;
 #endif
+    if (kernel == &swapRedBlue24 && dstBytesPerPixel == 4 && srcBytesPerPixel == 4) {
+#if ORVIX_HAVE_X86_SIMD
+        if (__builtin_cpu_supports("ssse3")) return &swapRedBlueZeroFourthSsse3;
+#endif
+        return &swapRedBlueZeroFourth;
+    }
     return kernel;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "capture/file_row_kernels.h"
 #include "imaging/surface.h"
@@ -21,7 +22,10 @@ FileRows::FileRows(const Surface& source, PixelKernel kernel, std::uint16_t file
     if (copied_) stride_ = rowBytes_;
     const std::size_t rows = std::max<std::size_t>(1, bandBytes / std::max<std::size_t>(1, stride_));
     bandRows_ = static_cast<std::int32_t>(std::min<std::size_t>(rows, static_cast<std::size_t>(std::max(height_, 1))));
-    if (copied_) buffer_.resize(stride_ * static_cast<std::size_t>(bandRows_));
+    if (copied_) {
+        buffer_.reset(static_cast<std::uint8_t*>(std::malloc(stride_ * static_cast<std::size_t>(bandRows_))));
+        if (!buffer_) throw std::bad_alloc();
+    }
 }
 
 const std::uint8_t* FileRows::band(std::int32_t first, std::int32_t count) {
@@ -29,13 +33,13 @@ const std::uint8_t* FileRows::band(std::int32_t first, std::int32_t count) {
     if (!copied_) return rows;
     if (!kernel_) {
         for (std::int32_t y = 0; y < count; ++y)
-            std::memcpy(buffer_.data() + static_cast<std::size_t>(y) * stride_, rows + y * source_.stride(), rowBytes_);
-        return buffer_.data();
+            std::memcpy(buffer_.get() + static_cast<std::size_t>(y) * stride_, rows + y * source_.stride(), rowBytes_);
+        return buffer_.get();
     }
     const KernelRect rect{0, first, source_.width(), first + count};
-    kernel_(buffer_.data(), source_.bits(), &rect, 0, 0, fileBytesPerPixel_, source_.bytesPerPixel(),
+    kernel_(buffer_.get(), source_.bits(), &rect, 0, 0, fileBytesPerPixel_, source_.bytesPerPixel(),
             static_cast<std::uint32_t>(stride_), source_.stride(), nullptr, 0);
-    return buffer_.data();
+    return buffer_.get();
 }
 
 } // namespace orvix

@@ -8,7 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 #include "imaging/kernel_types.h"
 
@@ -25,7 +26,8 @@ public:
 
     // `kernel` null: the rows are the memory rows themselves (their first rowBytes()
     // bytes). Otherwise the kernel converts them into pixels of `fileBytesPerPixel`
-    // bytes. A band holds about `bandBytes` (at least one row).
+    // bytes, every byte of which it must write. A band holds about `bandBytes` (at
+    // least one row). Throws std::bad_alloc when the band buffer cannot be had.
     FileRows(const Surface& source, PixelKernel kernel, std::uint16_t fileBytesPerPixel, Spacing spacing,
              std::size_t bandBytes = kDefaultBandBytes);
 
@@ -49,8 +51,13 @@ private:
     std::size_t rowBytes_;
     std::size_t stride_;
     std::int32_t bandRows_;
+    struct FreeBytes {
+        void operator()(std::uint8_t* p) const { std::free(p); }
+    };
+
     bool copied_; // rows are converted or packed into buffer_
-    std::vector<std::uint8_t> buffer_;
+    // Not zeroed: every band overwrites each byte of the rows it returns.
+    std::unique_ptr<std::uint8_t, FreeBytes> buffer_;
 };
 
 } // namespace orvix

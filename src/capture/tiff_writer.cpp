@@ -33,7 +33,7 @@ bool tiffLayoutFor(std::uint16_t bitsPerPixel, TiffLayout& layout) {
     switch (bitsPerPixel) {
     case 8: layout = {nullptr, 8, PHOTOMETRIC_MINISBLACK, 1}; return true;
     case 16: layout = {scaleMono10To16, 16, PHOTOMETRIC_MINISBLACK, 1}; return true;
-    // 32 bits: the fourth byte of the converted rows is not written (stays zero).
+    // 32 bits: the fourth byte of the file's pixels is zero (see fileRowKernel).
     case 24: layout = {swapRedBlue24, 8, PHOTOMETRIC_RGB, 3}; return true;
     case 32: layout = {swapRedBlue24, 8, PHOTOMETRIC_RGB, 4}; return true;
     case 48: layout = {scaleColor10To16Swap, 16, PHOTOMETRIC_RGB, 3}; return true;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "capture/file_row_kernels.h"
@@ -22,32 +23,53 @@ void fillNoise(Surface& surface, unsigned seed) {
     for (std::size_t i = 0; i < surface.byteCount(); ++i) surface.bits()[i] = static_cast<std::uint8_t>(random());
 }
 
-// Runs a kernel over rows [top, bottom) of `source` into packed rows.
+// Runs a kernel over rows [top, bottom) of `source` into packed rows, in memory that
+// holds 0xA5 wherever the kernel writes nothing.
 Bytes convert(PixelKernel kernel, const Surface& source, std::int32_t top, std::int32_t bottom) {
-    const std::size_t rowBytes = static_cast<std::size_t>(source.width()) * 3;
+    const std::uint16_t pixelBytes = source.bytesPerPixel();
+    const std::size_t rowBytes = static_cast<std::size_t>(source.width()) * pixelBytes;
     Bytes out(rowBytes * static_cast<std::size_t>(bottom - top) + 64, 0xA5); // a guard after the rows
     const KernelRect rect{0, top, source.width(), bottom};
-    kernel(out.data(), source.bits(), &rect, 0, 0, 3, 3, static_cast<std::uint32_t>(rowBytes), source.stride(),
-           nullptr, 0);
+    kernel(out.data(), source.bits(), &rect, 0, 0, pixelBytes, pixelBytes, static_cast<std::uint32_t>(rowBytes),
+           source.stride(), nullptr, 0);
     return out;
 }
 
-TEST(FileRowKernels, TheFastRedBlueSwapGivesThePlainKernelsBytes) {
-    const PixelKernel fast = fileRowKernel(swapRedBlue24, 3, 3);
+std::vector<std::int32_t> testedWidths() {
     std::vector<std::int32_t> widths;
     for (std::int32_t w = 1; w <= 64; ++w) widths.push_back(w);
     widths.push_back(1001);
     widths.push_back(1360);
-    for (std::int32_t width : widths) {
+    return widths;
+}
+
+TEST(FileRowKernels, TheFastRedBlueSwapGivesThePlainKernelsBytes) {
+    const PixelKernel fast = fileRowKernel(swapRedBlue24, 3, 3);
+    for (std::int32_t width : testedWidths()) {
         Surface source;
         ASSERT_TRUE(source.create(width, 5, 24));
         fillNoise(source, static_cast<unsigned>(width));
         EXPECT_EQ(convert(fast, source, 0, 5), convert(swapRedBlue24, source, 0, 5)) << width;
         EXPECT_EQ(convert(fast, source, 2, 4), convert(swapRedBlue24, source, 2, 4)) << width;
     }
-    // Other kernels and pixel sizes are left as they are.
-    EXPECT_EQ(fileRowKernel(swapRedBlue24, 4, 4), &swapRedBlue24);
+    // Other kernels are left as they are.
     EXPECT_EQ(fileRowKernel(scaleMono10To16, 2, 2), &scaleMono10To16);
+}
+
+// Between 4-byte pixels the plain kernel leaves the fourth byte alone; the file's
+// variant writes it zero, whatever the memory held.
+TEST(FileRowKernels, TheFourBytePixelSwapWritesItsFourthByteZero) {
+    const PixelKernel fourBytes = fileRowKernel(swapRedBlue24, 4, 4);
+    for (std::int32_t width : testedWidths()) {
+        Surface source;
+        ASSERT_TRUE(source.create(width, 5, 32));
+        fillNoise(source, static_cast<unsigned>(width));
+        for (const auto& [top, bottom] : {std::pair{0, 5}, std::pair{2, 4}}) {
+            Bytes expected = convert(swapRedBlue24, source, top, bottom);
+            for (std::size_t i = 3; i < static_cast<std::size_t>(width) * 4 * (bottom - top); i += 4) expected[i] = 0;
+            EXPECT_EQ(convert(fourBytes, source, top, bottom), expected) << width;
+        }
+    }
 }
 
 TEST(FileRows, BandsCoverEveryRowOnceInTheFilesLayout) {
