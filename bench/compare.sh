@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
 # Where the speed goals stand: one line per goal with our figure, the peer's, their
 # ratio and the goal, from one run of each benchmark program, pinned to one core
-# (taskset -c 0), medians of 3 repetitions of CPU time per iteration.
+# (taskset -c 0), medians of 5 repetitions of CPU time per iteration
+# (ORVIX_BENCH_REPETITIONS=n to change it). The repetitions of a program's benchmarks
+# run interleaved in random order, so a machine that gets slower or faster during the
+# run (a shared virtual machine does) moves ours and the peer's alike instead of
+# biasing their ratio. Beside each figure its spread: the repetitions' coefficient of
+# variation, ours and the peer's, in percent.
 #
 #   bench/compare.sh [build folder]      (default build/release; configure it with
 #                                         -DCMAKE_BUILD_TYPE=Release -DORVIX_BUILD_BENCH=ON
@@ -53,7 +58,8 @@ for program in $programs; do
   filter=$(printf '%s\n' $names | sed 's/[][\.*^$()+?{}|]/\\&/g; s/.*/^&$/' | paste -sd'|')
   exe="$build/bin/$program"
   [ -x "$exe" ] || { echo "missing $exe: build it in $build (ORVIX_BUILD_BENCH=ON)" >&2; exit 1; }
-  taskset -c 0 "$exe" --benchmark_filter="$filter" --benchmark_repetitions=3 \
+  taskset -c 0 "$exe" --benchmark_filter="$filter" --benchmark_repetitions="${ORVIX_BENCH_REPETITIONS:-5}" \
+    --benchmark_enable_random_interleaving=true \
     --benchmark_report_aggregates_only=true --benchmark_out="$work/$program.json" --benchmark_out_format=json \
     > "$work/$program.log"
 done
@@ -62,15 +68,18 @@ printf '%s\n' "$goals" | python3 -c '
 import json, sys, os
 work = sys.argv[1]
 results = {}
+spread = {}
 for name in [n for n in os.listdir(work) if n.endswith(".json")]:
     data = json.load(open(os.path.join(work, name)))
     for b in data["benchmarks"]:
+        run = b["run_name"]
+        clock = b["real_time"] if run.endswith("/real_time") else b["cpu_time"]
         if b.get("aggregate_name") == "median":
             scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[b.get("time_unit", "ns")]
-            run = b["run_name"]
-            clock = b["real_time"] if run.endswith("/real_time") else b["cpu_time"]
             results[(name[:-5], run)] = clock * scale
-print("%-48s %9s %9s %7s  %-22s %s" % ("goal", "ours ms", "peer ms", "ratio", "goal", "met"))
+        elif b.get("aggregate_name") == "cv":
+            spread[(name[:-5], run)] = clock * 100
+print("%-48s %9s %9s %7s  %-22s %-4s %s" % ("goal", "ours ms", "peer ms", "ratio", "goal", "met", "spread %"))
 for line in sys.stdin:
     label, program, ours, peer, max_ratio, max_ms = [f.strip() for f in line.split("|")]
     mine = results.get((program, ours))
@@ -83,6 +92,7 @@ for line in sys.stdin:
         goal.append("ratio <= " + max_ratio); met = met and ratio <= float(max_ratio)
     if max_ms != "-":
         goal.append("<= %s ms" % max_ms); met = met and mine <= float(max_ms)
-    print("%-48s %9.3f %9s %7s  %-22s %s" % (label, mine, "%.3f" % other if other else "-",
-          "%.2f" % ratio if ratio else "-", ", ".join(goal), "yes" if met else "NO"))
+    spreads = ["%.0f" % spread[key] for key in [(program, ours), (program, peer)] if key in spread]
+    print("%-48s %9.3f %9s %7s  %-22s %-4s %s" % (label, mine, "%.3f" % other if other else "-",
+          "%.2f" % ratio if ratio else "-", ", ".join(goal), "yes" if met else "NO", " / ".join(spreads)))
 ' "$work"

@@ -25,8 +25,6 @@ test=(
   # Windows cross builds and their test runs
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   mingw-w64-tools wine64
-  # a fake USB camera for the tests of the USB camera driver
-  umockdev libumockdev-dev
   # the fuzz target of the settings file's text format (clang's libFuzzer)
   libclang-rt-14-dev
   # the USB camera driver's tests: fake USB devices under umockdev
