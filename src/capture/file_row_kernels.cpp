@@ -16,28 +16,19 @@ namespace orvix {
 
 namespace {
 
-void swapRedBlueScalar(std::uint8_t* d, const std::uint8_t* s, std::int32_t pixels) {
-    for (std::int32_t x = 0; x < pixels; ++x, d += 3, s += 3) {
+// Pixels of PixelBytes bytes: red, green, blue, and for 4-byte pixels a zero byte.
+// swapRedBlue24 leaves a fourth byte as it is; the rows of a file are new memory, so
+// the zero is written here.
+template <std::size_t PixelBytes>
+void swapRedBluePixels(std::uint8_t* d, const std::uint8_t* s, std::int32_t pixels) {
+    for (std::int32_t x = 0; x < pixels; ++x, d += PixelBytes, s += PixelBytes) {
         const std::uint8_t b = s[0];
         const std::uint8_t g = s[1];
         const std::uint8_t r = s[2];
         d[0] = r;
         d[1] = g;
         d[2] = b;
-    }
-}
-
-// 4-byte pixels: red, green, blue, then a zero byte. swapRedBlue24 leaves a fourth
-// byte as it is, and the rows of a file are new memory, so the zero is written here.
-void swapRedBlueZeroFourthRow(std::uint8_t* d, const std::uint8_t* s, std::int32_t pixels) {
-    for (std::int32_t x = 0; x < pixels; ++x, d += 4, s += 4) {
-        const std::uint8_t b = s[0];
-        const std::uint8_t g = s[1];
-        const std::uint8_t r = s[2];
-        d[0] = r;
-        d[1] = g;
-        d[2] = b;
-        d[3] = 0;
+        if constexpr (PixelBytes == 4) d[3] = 0;
     }
 }
 
@@ -53,7 +44,7 @@ std::int32_t rowsOf(std::uint8_t* dstBits, const std::uint8_t* srcBits, const Ke
 }
 
 ORVIX_PIXEL_KERNEL(swapRedBlueZeroFourth) {
-    return rowsOf<swapRedBlueZeroFourthRow, 4>(dstBits, srcBits, rect, dstX, dstY, dstStride, srcStride);
+    return rowsOf<swapRedBluePixels<4>, 4>(dstBits, srcBits, rect, dstX, dstY, dstStride, srcStride);
 }
 
 #if ORVIX_HAVE_X86_SIMD
@@ -108,7 +99,7 @@ ORVIX_TARGET_SSE2 void swapRedBlueRowSse2(std::uint8_t* d, const std::uint8_t* s
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 16), pick(b, nextB, previousB, m, 1));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 32), pick(c, nextC, previousC, m, 2));
     }
-    swapRedBlueScalar(d, s, pixels - x);
+    swapRedBluePixels<3>(d, s, pixels - x);
 }
 
 void swapRedBlueRowSse2Masked(std::uint8_t* d, const std::uint8_t* s, std::int32_t pixels) {
@@ -140,7 +131,7 @@ ORVIX_TARGET_SSSE3 void swapRedBlueRowSsse3(std::uint8_t* d, const std::uint8_t*
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_shuffle_epi8(a, order));
     }
-    swapRedBlueScalar(d, s, pixels - x);
+    swapRedBluePixels<3>(d, s, pixels - x);
 }
 
 ORVIX_PIXEL_KERNEL(swapRedBlue24Ssse3) {
@@ -155,7 +146,7 @@ ORVIX_TARGET_SSSE3 void swapRedBlueZeroFourthRowSsse3(std::uint8_t* d, const std
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_shuffle_epi8(a, order));
     }
-    swapRedBlueZeroFourthRow(d, s, pixels - x);
+    swapRedBluePixels<4>(d, s, pixels - x);
 }
 
 ORVIX_PIXEL_KERNEL(swapRedBlueZeroFourthSsse3) {
