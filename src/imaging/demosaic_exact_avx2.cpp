@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "imaging/demosaic_internal.h"
+#include "imaging/sample_map.h"
 
 namespace orvix::detail {
 namespace avx2_exact {
@@ -184,12 +185,40 @@ T void store64Free(std::uint8_t* out, Vec blue, Vec green, Vec red) {
 
 } // namespace avx2_exact
 
+#if ORVIX_HAVE_AVX512_KERNELS
+// The AVX2 lanes once more, with the map looked up a run of columns at a time.
+namespace avx512_exact {
+namespace lanes = avx2_exact::lanes;
+
+#define ORVIX_LANES_TARGET ORVIX_TARGET_AVX512VBMI
+#define ORVIX_LANES_GATHER 1
+#define ORVIX_LANES_PLANAR_MAP 1
+#define ORVIX_EXACT_ROWS_MAPPED_NAME demosaicExactRowsMapped
+#include "imaging/demosaic_exact_rows.inc"
+#undef ORVIX_LANES_TARGET
+#undef ORVIX_LANES_GATHER
+#undef ORVIX_LANES_PLANAR_MAP
+#undef ORVIX_EXACT_ROWS_MAPPED_NAME
+
+} // namespace avx512_exact
+
+void demosaicExactRowsAvx512Mapped(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow,
+                                   const RowMap& map, bool fourthFree) {
+    avx512_exact::demosaicExactRowsMapped(call, firstRow, endRow, map, fourthFree);
+}
+#else
+void demosaicExactRowsAvx512Mapped(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow,
+                                   const RowMap& map, bool fourthFree) {
+    demosaicExactRowsAvx2Mapped(call, firstRow, endRow, map, fourthFree);
+}
+#endif
+
 void demosaicExactRowsAvx2(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow) {
     avx2_exact::demosaicExactRows(call, firstRow, endRow);
 }
 
 void demosaicExactRowsAvx2Mapped(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow,
-                                 const std::int32_t* map, bool fourthFree) {
+                                 const RowMap& map, bool fourthFree) {
     avx2_exact::demosaicExactRowsMapped(call, firstRow, endRow, map, fourthFree);
 }
 

@@ -92,13 +92,23 @@ bool demosaicRows(PixelKernel kernel, const DemosaicCall& call, std::int32_t fir
 bool exactLanesApply(const DemosaicCall& call, std::int32_t lanes);
 void demosaicExactRowsSse2(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow);
 void demosaicExactRowsAvx2(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow);
-// The AVX2 engine with a 10-bit sample map (1024 entries) applied to every sample it
-// writes of a 16-bit source (an 8-bit source is written unmapped): the bytes of the
-// reference followed by the map on columns 2..W - 3 of rows 2..H - 3. With
-// `fourthFree`, the fourth word of 8-byte pixels it writes is overwritten (with 0,
-// or with what the reference leaves there on rows it falls back on).
+// A 10-bit sample map as the mapped rows take it: 1024 entries of 32 bits and, for
+// the AVX-512 rows, the same table as byte planes (SampleMap::bytePlanes).
+struct RowMap {
+    const std::int32_t* words = nullptr;
+    const std::uint8_t* bytePlanes = nullptr;
+};
+// The AVX2 engine with a 10-bit sample map applied to every sample it writes of a
+// 16-bit source (an 8-bit source is written unmapped): the bytes of the reference
+// followed by the map on columns 2..W - 3 of rows 2..H - 3. With `fourthFree`, the
+// fourth word of 8-byte pixels it writes is overwritten (with 0, or with what the
+// reference leaves there on rows it falls back on).
 void demosaicExactRowsAvx2Mapped(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow,
-                                 const std::int32_t* map, bool fourthFree);
+                                 const RowMap& map, bool fourthFree);
+// The same bytes with the map looked up by the AVX-512 byte permutes (the rest is the
+// AVX2 engine). Call only where avx512VbmiUsable() (sample_map.h).
+void demosaicExactRowsAvx512Mapped(const DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow,
+                                   const RowMap& map, bool fourthFree);
 inline constexpr std::int32_t kExactLanesSse2 = 8;
 inline constexpr std::int32_t kExactLanesAvx2 = 16;
 

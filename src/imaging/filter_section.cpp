@@ -40,14 +40,24 @@ struct SectionPlan {
     detail::SampleMap before; // gamma, contrast, and brightness when sharpen is off
     detail::SampleMap after;  // brightness after sharpen
     bool mapInDemosaic = false;           // the demosaic applies `before` to what it writes
+    bool wideLookups = false;             // ... looking it up with the AVX-512 rows
     bool sharpenRowsAvx2 = false;         // stage S runs the AVX2 rows itself
     detail::FoldedBrightness folded;     // `after` folded into those rows
     int samplesPerPixel = 1;
     int channels = 1;
     bool vectors = true;
+    bool wideVectors = true;
     std::uint8_t* window = nullptr; // unsharpened rows from windowBase on
     std::int32_t windowBase = 0;
     std::int32_t ringRows = 1;      // the AVX2 path keeps row y in ring slot y % ringRows
+
+    // The demosaic's rows [firstRow, endRow) of `call`, with `before` applied.
+    void demosaicMapped(const detail::DemosaicCall& call, std::int32_t firstRow, std::int32_t endRow,
+                        bool fourthFree) const {
+        const detail::RowMap map{before.words(), before.bytePlanes()};
+        (wideLookups ? detail::demosaicExactRowsAvx512Mapped : detail::demosaicExactRowsAvx2Mapped)(
+            call, firstRow, endRow, map, fourthFree);
+    }
 };
 
 SampleDepth depthOf(const Surface& image) {
@@ -128,7 +138,7 @@ void demosaicIntoRing(const SectionPlan& plan, std::int32_t a0, std::int32_t a1)
         toRing.dstStride = plan.output.stride();
         toRing.dstY = call.dstY - (y0 - y0 % plan.ringRows); // output row y lands in slot y % ringRows
         // Nothing reads the fourth word of a ring pixel the demosaic writes.
-        detail::demosaicExactRowsAvx2Mapped(toRing, y0 - call.dstY, y1 - call.dstY, plan.before.words(), true);
+        plan.demosaicMapped(toRing, y0 - call.dstY, y1 - call.dstY, true);
         y0 = y1;
     }
 }
@@ -141,7 +151,7 @@ void stageA(SectionPlan& plan, std::int32_t a0, std::int32_t a1) {
     }
     if (plan.mapInDemosaic) {
         const detail::DemosaicCall& call = plan.demosaic->call;
-        detail::demosaicExactRowsAvx2Mapped(call, a0 - call.dstY, a1 - call.dstY, plan.before.words(), false);
+        plan.demosaicMapped(call, a0 - call.dstY, a1 - call.dstY, false);
         mapAroundDemosaic(plan, a0, a1, [&plan](std::int32_t y) { return rowOf(plan.output, y); });
     } else {
         if (plan.demosaic) {
@@ -305,6 +315,7 @@ void planSteps(SectionPlan& plan, const FilterSettings& settings, FilterTableCac
     plan.mapInDemosaic = plan.demosaic && plan.demosaic->kernel == demosaic16To48Sse2 &&
                          plan.demosaic->call.srcBytesPerPixel == 2 && depth == SampleDepth::Bits10 && !plan.hue &&
                          !plan.before.isIdentity() && plan.vectors && detail::avx2Usable();
+    plan.wideLookups = plan.mapInDemosaic && plan.wideVectors && detail::avx512VbmiUsable();
 #endif
 }
 
@@ -317,6 +328,7 @@ void applyFilterBands(Surface& output, Surface* work, const FilterSettings& sett
     SectionPlan plan(output, depth);
     plan.kernels = toneKernelsFor(output.bitsPerPixel());
     plan.vectors = options.vectors;
+    plan.wideVectors = options.wideVectors;
     if (demosaicByBands(demosaic)) plan.demosaic = demosaic;
     if (!plan.kernels.gamma) {
         if (plan.demosaic) detail::demosaicRows(demosaic->kernel, demosaic->call, 0, demosaic->call.rect.height());

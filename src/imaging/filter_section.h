@@ -32,6 +32,7 @@ struct BandDemosaic {
 
 struct SectionOptions {
     bool vectors = true;       // the AVX2 forms of the sample maps, where the processor has them
+    bool wideVectors = true;   // with `vectors`, the AVX-512 forms where they are built and run
     std::int32_t bandRows = 0; // rows per band; 0 chooses about 64 KiB of output rows
 };
 

@@ -77,6 +77,8 @@ void SampleMap::refreshCopies() {
     }
     for (std::size_t s = 0; s < 1024; ++s) {
         words_[s] = values_[s];
+        planes_[s] = static_cast<std::uint8_t>(values_[s] & 0xFF);
+        planes_[1024 + s] = static_cast<std::uint8_t>(values_[s] >> 8);
     }
 }
 

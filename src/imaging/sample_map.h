@@ -31,6 +31,9 @@ public:
     const std::uint8_t* bytes() const { return bytes_.data(); }
     // The table as 32-bit entries (10-bit depth), for gathering.
     const std::int32_t* words() const { return words_.data(); }
+    // The 10-bit table as two planes of 1024 bytes: the low bytes of the entries, then
+    // their high bytes (for byte-permute lookups).
+    const std::uint8_t* bytePlanes() const { return planes_.data(); }
 
 private:
     enum class AboveRange { Same, Constant, Factor };
@@ -48,6 +51,7 @@ private:
     std::array<std::uint16_t, 1024> after_{};
     std::array<std::uint8_t, 256> bytes_{};
     std::array<std::int32_t, 1024> words_{};
+    std::array<std::uint8_t, 2048> planes_{};
 };
 
 // Applies the map to the first `channels` samples of each of `width` pixels of
@@ -65,5 +69,14 @@ std::int32_t mapRowBytesAvx2(const SampleMap& map, const std::uint8_t* in, std::
                              int samplesPerPixel);
 std::int32_t mapRowWordsAvx2(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, std::int32_t width,
                              int samplesPerPixel);
+
+// True where the AVX-512 byte-permute kernels are built and the processor and the
+// operating system run them.
+bool avx512VbmiUsable();
+
+// words[i] = table[words[i] & 1023] for i < count, in place, through the table's byte
+// planes (SampleMap::bytePlanes); nothing outside words[0..count) is read or written.
+// Call only where avx512VbmiUsable().
+void lookupWordsVbmi(const std::uint8_t* planes, std::uint16_t* words, std::int32_t count);
 
 } // namespace orvix::detail

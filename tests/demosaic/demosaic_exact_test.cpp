@@ -10,6 +10,8 @@
 
 #include "imaging/demosaic.h"
 #include "imaging/demosaic_internal.h"
+#include "imaging/filter_tables.h"
+#include "imaging/sample_map.h"
 #include "imaging/simd_target.h"
 #include "imaging/white_balance.h"
 #include "kernel_support/kernel_image.h"
@@ -149,6 +151,109 @@ TEST(DemosaicExact, HonoursTheRectangleAndDestinationPoint) {
                     ASSERT_TRUE(out.bits == expected.bits) << k.name << " " << dstBits << " mode " << mode;
                 }
             }
+        }
+    }
+}
+
+// The mapped exact rows (the 16-bit demosaic with a 10-bit table applied to what it
+// writes) this build and processor can run.
+struct NamedMappedRows {
+    const char* name;
+    void (*rows)(const detail::DemosaicCall&, std::int32_t, std::int32_t, const detail::RowMap&, bool);
+};
+
+std::vector<NamedMappedRows> mappedRows() {
+    std::vector<NamedMappedRows> rows;
+#if ORVIX_HAVE_X86_SIMD
+    if (detail::avx2Usable()) rows.push_back({"Avx2", detail::demosaicExactRowsAvx2Mapped});
+    if (detail::avx512VbmiUsable()) rows.push_back({"Avx512", detail::demosaicExactRowsAvx512Mapped});
+#endif
+    return rows;
+}
+
+// A random 10-bit table whose entries use every bit of the range.
+detail::SampleMap randomMap(std::mt19937& rng) {
+    std::uniform_int_distribution<int> entry(0, 1023);
+    LookupTable table;
+    for (std::uint16_t& value : table.values) value = static_cast<std::uint16_t>(entry(rng));
+    detail::SampleMap map(SampleDepth::Bits10);
+    map.appendTable(table);
+    return map;
+}
+
+// What the mapped rows write: the reference kernel, then the map on the three
+// channels of columns 2..W - 3 of rows 2..H - 3.
+KernelImage referenceMapped(const KernelImage& initial, const KernelImage& raw, const DemosaicParams& params,
+                            const detail::SampleMap& map) {
+    KernelImage expected = initial;
+    callKernel(demosaic16To48, expected, raw, KernelRect{0, 0, raw.width, raw.height}, 0, 0, params);
+    for (std::int32_t y = 2; y < raw.height - 2; ++y) {
+        for (std::int32_t x = 2; x < raw.width - 2; ++x) {
+            for (int c = 0; c < 3; ++c) expected.set(x, y, c, map(expected.at(x, y, c)));
+        }
+    }
+    return expected;
+}
+
+TEST(DemosaicExactMapped, EveryFormGivesTheReferenceThenTheMapAtEveryWidthPhaseAndGain) {
+    std::mt19937 rng(41);
+    const std::vector<NamedMappedRows> forms = mappedRows();
+    if (forms.empty()) GTEST_SKIP() << "no vector form of the mapped rows runs here";
+    for (int dstBits : {48, 64}) {
+        for (std::int32_t width : sweepWidths()) {
+            const std::int32_t height = 7;
+            KernelImage raw(width, height, 16);
+            raw.randomize(rng, 1023);
+            if (width % 5 == 0) raw.set(width / 2, 4, 0, 0x8400); // that row falls back on the reference
+            const detail::SampleMap map = randomMap(rng);
+            const detail::RowMap rowMap{map.words(), map.bytePlanes()};
+            const KernelImage initial = patterned(width, height, dstBits, rng);
+            for (std::int32_t mode = 0; mode < 4; ++mode) {
+                for (const DemosaicParams& params : gainCases(mode, rng)) {
+                    const KernelImage expected = referenceMapped(initial, raw, params, map);
+                    for (const NamedMappedRows& form : forms) {
+                        KernelImage out = initial;
+                        const detail::DemosaicCall call{out.bits.data(), raw.bits.data(), KernelRect{0, 0, width, height},
+                                                        0, 0, static_cast<std::uint16_t>(out.bytesPerPixel()), 2,
+                                                        out.stride, raw.stride, params};
+                        // In two bands, so that a band starting past row 0 is covered as well.
+                        form.rows(call, 0, 4, rowMap, false);
+                        form.rows(call, 4, height, rowMap, false);
+                        ASSERT_TRUE(out.bits == expected.bits) << form.name << " into " << dstBits << " width " << width
+                                                               << " mode " << mode << " gains " << params.gainRed << "/"
+                                                               << params.gainBlue;
+                    }
+                }
+            }
+        }
+    }
+}
+
+// With the fourth word free, every form writes the same bytes (the first three words
+// as without it).
+TEST(DemosaicExactMapped, WithTheFourthWordFreeEveryFormWritesTheSameBytes) {
+    std::mt19937 rng(42);
+    const std::vector<NamedMappedRows> forms = mappedRows();
+    if (forms.empty()) GTEST_SKIP() << "no vector form of the mapped rows runs here";
+    for (std::int32_t width : {20, 33, 64, 517, 1360}) {
+        KernelImage raw(width, 6, 16);
+        raw.randomize(rng, 1023);
+        const detail::SampleMap map = randomMap(rng);
+        const detail::RowMap rowMap{map.words(), map.bytePlanes()};
+        const KernelImage initial = patterned(width, 6, 64, rng);
+        const DemosaicParams params{1, 180, 100, 120};
+        const KernelImage expected = referenceMapped(initial, raw, params, map);
+        std::vector<std::uint8_t> first;
+        for (const NamedMappedRows& form : forms) {
+            KernelImage out = initial;
+            const detail::DemosaicCall call{out.bits.data(), raw.bits.data(), KernelRect{0, 0, width, 6}, 0, 0, 8, 2,
+                                            out.stride, raw.stride, params};
+            form.rows(call, 0, 6, rowMap, true);
+            for (std::int32_t y = 0; y < 6; ++y)
+                for (std::int32_t x = 0; x < width; ++x)
+                    for (int c = 0; c < 3; ++c) ASSERT_EQ(out.at(x, y, c), expected.at(x, y, c)) << form.name;
+            if (first.empty()) first = out.bits;
+            EXPECT_TRUE(out.bits == first) << form.name << " width " << width;
         }
     }
 }
