@@ -42,6 +42,7 @@ struct SectionPlan {
     bool mapInDemosaic = false;           // the demosaic applies `before` to what it writes
     bool wideLookups = false;             // ... looking it up with the AVX-512 rows
     bool sharpenRowsAvx2 = false;         // stage S runs the AVX2 rows itself
+    bool sharpenRowsAvx512 = false;       // ... or, for 16-bit samples, the AVX-512 ones
     detail::FoldedBrightness folded;     // `after` folded into those rows
     int samplesPerPixel = 1;
     int channels = 1;
@@ -200,8 +201,15 @@ void stageSRows(SectionPlan& plan, std::int32_t s0, std::int32_t s1) {
             continue;
         }
         const std::uint8_t* rows[4] = {ringRow(plan, y - 2), ringRow(plan, y - 1), unsharpened, ringRow(plan, y + 1)};
-        detail::sharpenRowAvx2(rows, row, width, plan.samplesPerPixel, plan.channels, plan.sharpenParams.setting,
-                               sampleBytes, plan.folded);
+        if (plan.sharpenRowsAvx512) {
+            // The ring's rows went through `before`, a table, so every sample of theirs
+            // is within the range.
+            detail::sharpenRowAvx512(rows, row, width, plan.samplesPerPixel, plan.channels, plan.sharpenParams.setting,
+                                     plan.folded, !plan.before.isIdentity());
+        } else {
+            detail::sharpenRowAvx2(rows, row, width, plan.samplesPerPixel, plan.channels, plan.sharpenParams.setting,
+                                   sampleBytes, plan.folded);
+        }
         // The columns sharpen leaves alone: 0, 1 and W - 2, W - 1.
         mapOrCopy(plan, plan.after, unsharpened, row, 0, left);
         mapOrCopy(plan, plan.after, unsharpened, row, right, width);
@@ -260,6 +268,7 @@ void chooseSharpenRows(SectionPlan& plan, std::int32_t brightness) {
     const bool layoutFits = plan.channels == 1 ? plan.samplesPerPixel == 1 : plan.samplesPerPixel >= 3;
     plan.sharpenRowsAvx2 = plan.sharpen && plan.vectors && layoutFits && detail::avx2Usable() &&
                            (sharpness < 0 ? -sharpness : sharpness) * maxValue <= 32767;
+    plan.sharpenRowsAvx512 = plan.sharpenRowsAvx2 && maxValue == 1023 && plan.wideVectors && detail::avx512VbmiUsable();
     if (plan.sharpenRowsAvx2 && !plan.after.isIdentity()) {
         detail::foldBrightness(plan.after, brightnessFactor(brightness), plan.after.maxValue(), plan.folded);
     }

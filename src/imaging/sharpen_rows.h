@@ -57,4 +57,11 @@ bool foldBrightness(const Map& map, double factor, std::int32_t maxValue, Folded
 void sharpenRowAvx2(const std::uint8_t* const rows[4], std::uint8_t* out, std::int32_t width, int samplesPerPixel,
                     int channels, std::int32_t sharpness, int sampleBytes, const FoldedBrightness& brightness);
 
+// The same rows for 16-bit samples with AVX-512 (32 lanes). With `samplesInRange` the
+// caller promises that the sharpened channels of the four rows hold no sample above
+// 1023, and their limiting to 1023 is left out. Call only where avx512VbmiUsable()
+// (sample_map.h) and |sharpness| x 1023 fits in 15 bits.
+void sharpenRowAvx512(const std::uint8_t* const rows[4], std::uint8_t* out, std::int32_t width, int samplesPerPixel,
+                      int channels, std::int32_t sharpness, const FoldedBrightness& brightness, bool samplesInRange);
+
 } // namespace orvix::detail

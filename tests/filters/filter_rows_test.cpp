@@ -1,7 +1,8 @@
 // The AVX2 rows of the filter section against plain per-sample rules: the byte
 // sample map (every byte value, in place and between separate rows) and the sharpen
 // rows with and without a folded brightness, over every width from 4 to 64 and the
-// full frame width, every layout and both sample sizes.
+// full frame width, every layout and both sample sizes; the AVX-512 sharpen rows of
+// 16-bit samples likewise, where they run.
 
 #include <gtest/gtest.h>
 
@@ -96,11 +97,16 @@ std::int32_t sharpenedSample(const std::vector<std::vector<std::uint16_t>>& rows
     return std::clamp(s + (k * (s - (sum >> 4))) / 10, 0, maxValue);
 }
 
+// Which rows run: the AVX2 ones, or the AVX-512 ones (16-bit samples) limiting the
+// samples they read or told that the samples are within the range.
+enum class SharpenForm { Avx2, Avx512, Avx512InRange };
+
 struct SharpenCase {
     int sampleBytes;
     int samplesPerPixel;
     std::int32_t sharpness;
     std::int32_t brightness; // 0: none folded
+    SharpenForm form = SharpenForm::Avx2;
 };
 
 void checkSharpenRows(const SharpenCase& t, std::mt19937& rng) {
@@ -116,8 +122,10 @@ void checkSharpenRows(const SharpenCase& t, std::mt19937& rng) {
         (void)detail::foldBrightness([&](std::int32_t v) { return brightness.values[static_cast<std::size_t>(v)]; },
                                      brightnessFactor(t.brightness), maxValue, folded);
     }
-    // Now and then a 16-bit word above the range, which reads as M.
-    std::uniform_int_distribution<int> value(0, t.sampleBytes == 1 ? 255 : 1100);
+    // Now and then a 16-bit word above the range, which reads as M (unless the rows are
+    // told that there is none).
+    const int largestSample = t.sampleBytes == 1 ? 255 : t.form == SharpenForm::Avx512InRange ? 1023 : 1100;
+    std::uniform_int_distribution<int> value(0, largestSample);
     for (std::int32_t width : widths()) {
         const auto count = static_cast<std::size_t>(width * t.samplesPerPixel);
         std::vector<std::vector<std::uint16_t>> rows(4, std::vector<std::uint16_t>(count));
@@ -149,9 +157,14 @@ void checkSharpenRows(const SharpenCase& t, std::mt19937& rng) {
             }
         }
         const std::uint8_t* const pointers[4] = {bytes[0].data(), bytes[1].data(), bytes[2].data(), bytes[3].data()};
-        detail::sharpenRowAvx2(pointers, out.data(), width, t.samplesPerPixel, channels, t.sharpness, t.sampleBytes,
-                               folded);
-        ASSERT_EQ(out, expected) << t.sampleBytes << "-byte samples, " << t.samplesPerPixel << " per pixel, sharpness "
+        if (t.form == SharpenForm::Avx2) {
+            detail::sharpenRowAvx2(pointers, out.data(), width, t.samplesPerPixel, channels, t.sharpness,
+                                   t.sampleBytes, folded);
+        } else {
+            detail::sharpenRowAvx512(pointers, out.data(), width, t.samplesPerPixel, channels, t.sharpness, folded,
+                                     t.form == SharpenForm::Avx512InRange);
+        }
+        ASSERT_EQ(out, expected) << "form " << static_cast<int>(t.form) << ", " << t.sampleBytes << "-byte samples, " << t.samplesPerPixel << " per pixel, sharpness "
                                  << t.sharpness << ", brightness " << t.brightness << (folded.active ? " folded" : "")
                                  << ", width " << width;
     }
@@ -167,6 +180,21 @@ TEST(SharpenRowsAvx2, EveryWidthLayoutAndSampleSizeFollowsTheRuleWithAndWithoutB
             for (std::int32_t sharpness : {5, -7, largest, -largest}) {
                 for (std::int32_t brightness : {0, 10, -100, 200, -1}) {
                     checkSharpenRows(SharpenCase{sampleBytes, samplesPerPixel, sharpness, brightness}, rng);
+                    if (HasFatalFailure()) return;
+                }
+            }
+        }
+    }
+}
+
+TEST(SharpenRowsAvx512, EveryWidthAndLayoutOfSixteenBitSamplesFollowsTheRule) {
+    if (!detail::avx512VbmiUsable()) GTEST_SKIP() << "the AVX-512 rows do not run here";
+    std::mt19937 rng(98);
+    for (SharpenForm form : {SharpenForm::Avx512, SharpenForm::Avx512InRange}) {
+        for (int samplesPerPixel : {1, 3, 4}) {
+            for (std::int32_t sharpness : {5, -7, 32, -32}) {
+                for (std::int32_t brightness : {0, 10, -100, 200}) {
+                    checkSharpenRows(SharpenCase{2, samplesPerPixel, sharpness, brightness, form}, rng);
                     if (HasFatalFailure()) return;
                 }
             }
