@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "imaging/avx512_lanes.h"
 #include "imaging/sample_map.h"
 
 #if ORVIX_HAVE_AVX512_KERNELS
@@ -85,11 +86,6 @@ ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline void lookupPlane(c
     }
 }
 
-// The mask of the first n of 32 words (n may be 0 or less, or above 32).
-inline __mmask32 firstWords(std::int32_t n) {
-    return n >= 32 ? ~__mmask32{0} : n <= 0 ? __mmask32{0} : static_cast<__mmask32>((1u << n) - 1u);
-}
-
 // kBlocks blocks at `words` mapped in place, of which the first `valid` words only.
 ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline void lookupBlocks(const std::uint8_t* planes,
                                                                                std::uint16_t* words,
@@ -97,8 +93,8 @@ ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline void lookupBlocks(
     BlockIndex index[kBlocks];
     __mmask32 validWords[2 * kBlocks];
     for (int k = 0; k < kBlocks; ++k) {
-        validWords[2 * k] = firstWords(valid - 64 * k);
-        validWords[2 * k + 1] = firstWords(valid - 64 * k - 32);
+        validWords[2 * k] = firstLanes(valid - 64 * k);
+        validWords[2 * k + 1] = firstLanes(valid - 64 * k - 32);
         index[k] = blockIndex(_mm512_maskz_loadu_epi16(validWords[2 * k], words + 64 * k),
                               _mm512_maskz_loadu_epi16(validWords[2 * k + 1], words + 64 * k + 32));
     }

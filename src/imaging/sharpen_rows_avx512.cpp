@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "imaging/avx512_lanes.h"
 #include "imaging/sharpen_rows.h"
 
 #if ORVIX_HAVE_AVX512_KERNELS
@@ -27,11 +28,6 @@ constexpr std::int32_t kMaxValue = 1023;
 constexpr std::int32_t kLanes = 32;
 
 #define T ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline
-
-// The mask of the first n of 32 lanes (n may be 0 or less, or above 32).
-inline __mmask32 firstLanes(std::int32_t n) {
-    return n >= kLanes ? ~__mmask32{0} : n <= 0 ? __mmask32{0} : static_cast<__mmask32>((1u << n) - 1u);
-}
 
 // Signed 16-bit x / 10, truncating toward zero (exact for every 16-bit value).
 T __m512i divideBy10(__m512i x) {
