@@ -83,7 +83,8 @@ void mapRows(const SectionPlan& plan, const detail::SampleMap& map, std::int32_t
     if (map.isIdentity()) return;
     for (std::int32_t y = first; y < end; ++y) {
         std::uint8_t* row = rowOf(plan.output, y);
-        detail::mapRow(map, row, row, plan.output.width(), plan.samplesPerPixel, plan.channels, plan.vectors);
+        detail::mapRow(map, row, row, plan.output.width(), plan.samplesPerPixel, plan.channels, plan.vectors,
+                       plan.wideVectors);
     }
 }
 
@@ -103,7 +104,7 @@ void mapOrCopy(const SectionPlan& plan, const detail::SampleMap& map, const std:
         return;
     }
     detail::mapRow(map, in + first * pixelBytes, out + first * pixelBytes, end - first, plan.samplesPerPixel,
-                   plan.channels, plan.vectors && end - first > 4);
+                   plan.channels, plan.vectors && end - first > 4, plan.wideVectors);
 }
 
 // `before` on the pixels of rows [a0, a1) that the demosaic does not write: outside

@@ -104,18 +104,23 @@ void mapPixels(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, 
 } // namespace
 
 void mapRow(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, std::int32_t width, int samplesPerPixel,
-            int channels, bool vectors) {
+            int channels, bool vectors, bool wideVectors) {
     const bool eightBit = map.maxValue() == 255;
     std::int32_t done = 0;
 #if ORVIX_HAVE_X86_SIMD
     // The vector forms map every sample but a fourth one.
     const bool layoutFits = channels == std::min(samplesPerPixel, 3);
     if (vectors && layoutFits && avx2Usable()) {
-        done = eightBit ? mapRowBytesAvx2(map, in, out, width, samplesPerPixel)
-                        : mapRowWordsAvx2(map, in, out, width, samplesPerPixel);
+        if (eightBit) {
+            done = mapRowBytesAvx2(map, in, out, width, samplesPerPixel);
+        } else {
+            done = wideVectors && avx512VbmiUsable() ? mapRowWordsVbmi(map, in, out, width, samplesPerPixel)
+                                      : mapRowWordsAvx2(map, in, out, width, samplesPerPixel);
+        }
     }
 #else
     (void)vectors;
+    (void)wideVectors;
 #endif
     if (eightBit) {
         mapPixels<std::uint8_t>(map, in, out, done, width, samplesPerPixel, channels);

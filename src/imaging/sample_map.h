@@ -57,9 +57,10 @@ private:
 // Applies the map to the first `channels` samples of each of `width` pixels of
 // `samplesPerPixel` samples (8- or 16-bit as the map's depth), from `in` to `out`
 // (which may be the same row); a further sample of a pixel is copied unchanged.
-// `vectors` allows the AVX2 form where the processor has it.
+// `vectors` allows the AVX2 form where the processor has it, and with `wideVectors`
+// the AVX-512 form of 10-bit maps where that runs.
 void mapRow(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, std::int32_t width, int samplesPerPixel,
-            int channels, bool vectors);
+            int channels, bool vectors, bool wideVectors = true);
 
 // The AVX2 forms, for 1, 3 or 4 samples per pixel (the fourth copied unchanged);
 // they return how many pixels they did (the rest is left to the caller): whole
@@ -73,6 +74,11 @@ std::int32_t mapRowWordsAvx2(const SampleMap& map, const std::uint8_t* in, std::
 // True where the AVX-512 byte-permute kernels are built and the processor and the
 // operating system run them.
 bool avx512VbmiUsable();
+
+// The AVX-512 form of mapRowWordsAvx2; it does every pixel of the row. Call only
+// where avx512VbmiUsable().
+std::int32_t mapRowWordsVbmi(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, std::int32_t width,
+                             int samplesPerPixel);
 
 // words[i] = table[words[i] & 1023] for i < count, in place, through the table's byte
 // planes (SampleMap::bytePlanes); nothing outside words[0..count) is read or written.

@@ -7,12 +7,19 @@
 // byte blends. 64 samples per step: their low bytes and their high bytes are gathered
 // into one vector each first, and the two result planes are interleaved back into words
 // at the end, in an order chosen so that the interleave restores the samples' order.
+// Four such blocks share each table load: the loads, not the permutes, bound the loop.
+//
+// The row form maps whole rows of 1, 3 or 4 samples per pixel (a fourth kept as it is);
+// a step holding a sample above 1023 is mapped sample by sample, as the map defines
+// those apart from its table.
 
 #include "imaging/simd_target.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "imaging/avx512_lanes.h"
 #include "imaging/sample_map.h"
@@ -43,7 +50,7 @@ constexpr ByteOrder kLowBytes = sampleByteOrder(0);
 constexpr ByteOrder kHighBytes = sampleByteOrder(1);
 
 // Blocks of 64 words looked up together, so that each table register loaded serves
-// all of them: table loads, not permutes, bound this loop.
+// all of them.
 constexpr int kBlocks = 4;
 
 // What a block's lookup needs of its samples: their low bytes (whose low seven bits
@@ -86,25 +93,50 @@ ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline void lookupPlane(c
     }
 }
 
-// kBlocks blocks at `words` mapped in place, of which the first `valid` words only.
-ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline void lookupBlocks(const std::uint8_t* planes,
-                                                                               std::uint16_t* words,
-                                                                               std::int32_t valid) {
-    BlockIndex index[kBlocks];
-    __mmask32 validWords[2 * kBlocks];
-    for (int k = 0; k < kBlocks; ++k) {
-        validWords[2 * k] = firstLanes(valid - 64 * k);
-        validWords[2 * k + 1] = firstLanes(valid - 64 * k - 32);
-        index[k] = blockIndex(_mm512_maskz_loadu_epi16(validWords[2 * k], words + 64 * k),
-                              _mm512_maskz_loadu_epi16(validWords[2 * k + 1], words + 64 * k + 32));
+// Up to kBlocks blocks of 64 words in registers, with the mask of the words each
+// vector holds (the other lanes are zero).
+struct WordBlocks {
+    __m512i words[2 * kBlocks];
+    __mmask32 valid[2 * kBlocks];
+};
+
+// The first `count` words from `bytes` on (at most 64 kBlocks of them; none beyond
+// are read).
+ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline WordBlocks loadBlocks(const std::uint8_t* bytes,
+                                                                                   std::int32_t count) {
+    WordBlocks blocks;
+    for (int v = 0; v < 2 * kBlocks; ++v) {
+        blocks.valid[v] = firstLanes(count - 32 * v);
+        blocks.words[v] = _mm512_maskz_loadu_epi16(blocks.valid[v], bytes + 64 * v);
     }
+    return blocks;
+}
+
+// The blocks' words through the table.
+ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline void lookupBlocks(const std::uint8_t* planes,
+                                                                               const WordBlocks& blocks,
+                                                                               __m512i (&mapped)[2 * kBlocks]) {
+    BlockIndex index[kBlocks];
+    for (int k = 0; k < kBlocks; ++k) index[k] = blockIndex(blocks.words[2 * k], blocks.words[2 * k + 1]);
     __m512i low[kBlocks];
     __m512i high[kBlocks];
     lookupPlane(planes, index, low);
     lookupPlane(planes + 1024, index, high);
     for (int k = 0; k < kBlocks; ++k) {
-        _mm512_mask_storeu_epi16(words + 64 * k, validWords[2 * k], _mm512_unpacklo_epi8(low[k], high[k]));
-        _mm512_mask_storeu_epi16(words + 64 * k + 32, validWords[2 * k + 1], _mm512_unpackhi_epi8(low[k], high[k]));
+        mapped[2 * k] = _mm512_unpacklo_epi8(low[k], high[k]);
+        mapped[2 * k + 1] = _mm512_unpackhi_epi8(low[k], high[k]);
+    }
+}
+
+// Samples [first, end) of a row of `samplesPerPixel` samples one by one, a fourth
+// sample of a pixel copied.
+void mapSamplesOneByOne(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, std::int32_t first,
+                        std::int32_t end, int samplesPerPixel) {
+    for (std::int32_t i = first; i < end; ++i) {
+        std::uint16_t sample;
+        std::memcpy(&sample, in + 2 * static_cast<std::ptrdiff_t>(i), 2);
+        if (samplesPerPixel != 4 || i % 4 != 3) sample = static_cast<std::uint16_t>(map(sample));
+        std::memcpy(out + 2 * static_cast<std::ptrdiff_t>(i), &sample, 2);
     }
 }
 
@@ -112,9 +144,40 @@ ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline void lookupBlocks(
 
 ORVIX_TARGET_AVX512VBMI void lookupWordsVbmi(const std::uint8_t* planes, std::uint16_t* words, std::int32_t count) {
     for (std::int32_t i = 0; i < count; i += 64 * kBlocks) {
-        lookupBlocks(planes, words + i, count - i);
+        const WordBlocks blocks = loadBlocks(reinterpret_cast<const std::uint8_t*>(words + i), count - i);
+        __m512i mapped[2 * kBlocks];
+        lookupBlocks(planes, blocks, mapped);
+        for (int v = 0; v < 2 * kBlocks; ++v) _mm512_mask_storeu_epi16(words + i + 32 * v, blocks.valid[v], mapped[v]);
     }
     _mm256_zeroupper();
+}
+
+ORVIX_TARGET_AVX512VBMI std::int32_t mapRowWordsVbmi(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out,
+                                                     std::int32_t width, int samplesPerPixel) {
+    const std::int32_t samples = width * samplesPerPixel;
+    // A step of 64 kBlocks samples starts on a pixel boundary, so the lanes of a fourth
+    // sample are the same in every vector; they are kept as they are, whatever they hold.
+    const __mmask32 channelLanes = samplesPerPixel == 4 ? __mmask32{0x77777777u} : ~__mmask32{0};
+    const __m512i aboveTenBits = _mm512_set1_epi16(static_cast<short>(0xFC00));
+    const std::uint8_t* planes = map.bytePlanes();
+    for (std::int32_t i = 0; i < samples; i += 64 * kBlocks) {
+        const WordBlocks blocks = loadBlocks(in + 2 * static_cast<std::ptrdiff_t>(i), samples - i);
+        __m512i seen = _mm512_setzero_si512();
+        for (int v = 0; v < 2 * kBlocks; ++v) seen = _mm512_or_si512(seen, blocks.words[v]);
+        if (_mm512_mask_test_epi16_mask(channelLanes, seen, aboveTenBits) != 0) {
+            mapSamplesOneByOne(map, in, out, i, std::min(samples, i + 64 * kBlocks), samplesPerPixel);
+            continue;
+        }
+        __m512i mapped[2 * kBlocks];
+        lookupBlocks(planes, blocks, mapped);
+        for (int v = 0; v < 2 * kBlocks; ++v) {
+            std::uint8_t* row = out + 2 * static_cast<std::ptrdiff_t>(i + 32 * v);
+            _mm512_mask_storeu_epi16(row, blocks.valid[v] & channelLanes, mapped[v]);
+            if (samplesPerPixel == 4) _mm512_mask_storeu_epi16(row, blocks.valid[v] & ~channelLanes, blocks.words[v]);
+        }
+    }
+    _mm256_zeroupper();
+    return width;
 }
 
 bool avx512VbmiUsable() {
@@ -134,6 +197,7 @@ namespace orvix::detail {
 
 bool avx512VbmiUsable() { return false; }
 void lookupWordsVbmi(const std::uint8_t*, std::uint16_t*, std::int32_t) {}
+std::int32_t mapRowWordsVbmi(const SampleMap&, const std::uint8_t*, std::uint8_t*, std::int32_t, int) { return 0; }
 
 } // namespace orvix::detail
 

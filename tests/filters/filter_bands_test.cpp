@@ -182,21 +182,39 @@ TEST(SampleMap, CombinesStepsAsRunningThemInTurnAndKeepsSamplesAboveTenBitsApart
     EXPECT_TRUE(detail::SampleMap(SampleDepth::Bits8).isIdentity());
     EXPECT_FALSE(brightnessOnly.isIdentity());
 
-    // Rows of every layout, with and without the vector forms, in place.
+    // Rows of every layout, plain and with each vector form, in place and between two
+    // rows: now and then (or often) a sample above the range, which the vector forms
+    // map one by one, and a fourth sample that is copied whatever it holds.
     std::mt19937 rng(3);
-    std::uniform_int_distribution<int> word(0, 1100);
-    for (int samplesPerPixel : {1, 3, 4}) {
-        for (std::int32_t width : {1, 15, 16, 33, 97}) {
-            std::vector<std::uint16_t> row(static_cast<std::size_t>(width * samplesPerPixel));
-            for (std::uint16_t& w : row) w = static_cast<std::uint16_t>(word(rng));
-            const int channels = std::min(samplesPerPixel, 3);
-            for (bool vectors : {false, true}) {
-                std::vector<std::uint16_t> mapped = row;
-                detail::mapRow(tablesFirst, reinterpret_cast<std::uint8_t*>(mapped.data()),
-                               reinterpret_cast<std::uint8_t*>(mapped.data()), width, samplesPerPixel, channels, vectors);
-                for (std::size_t i = 0; i < row.size(); ++i) {
-                    const bool fourth = samplesPerPixel == 4 && i % 4 == 3;
-                    ASSERT_EQ(mapped[i], fourth ? row[i] : tablesFirst(row[i])) << samplesPerPixel << " " << width;
+    std::uniform_int_distribution<int> word(0, 1023);
+    std::uniform_int_distribution<int> stray(0, 65535);
+    for (int strayEvery : {13, 700}) {
+        std::uniform_int_distribution<int> chance(0, strayEvery - 1);
+        for (int samplesPerPixel : {1, 3, 4}) {
+            for (std::int32_t width : {1, 15, 16, 33, 97, 1360}) {
+                std::vector<std::uint16_t> row(static_cast<std::size_t>(width * samplesPerPixel));
+                for (std::uint16_t& w : row) {
+                    w = static_cast<std::uint16_t>(chance(rng) == 0 ? stray(rng) : word(rng));
+                }
+                const int channels = std::min(samplesPerPixel, 3);
+                for (int form = 0; form < 3; ++form) {
+                    const bool vectors = form > 0;
+                    const bool wide = form == 2;
+                    std::vector<std::uint16_t> inPlace = row;
+                    std::vector<std::uint16_t> separate(row.size(), 0x5A5A);
+                    detail::mapRow(tablesFirst, reinterpret_cast<std::uint8_t*>(inPlace.data()),
+                                   reinterpret_cast<std::uint8_t*>(inPlace.data()), width, samplesPerPixel, channels,
+                                   vectors, wide);
+                    detail::mapRow(tablesFirst, reinterpret_cast<const std::uint8_t*>(row.data()),
+                                   reinterpret_cast<std::uint8_t*>(separate.data()), width, samplesPerPixel, channels,
+                                   vectors, wide);
+                    for (std::size_t i = 0; i < row.size(); ++i) {
+                        const bool fourth = samplesPerPixel == 4 && i % 4 == 3;
+                        const std::uint16_t expected =
+                            fourth ? row[i] : static_cast<std::uint16_t>(tablesFirst(row[i]));
+                        ASSERT_EQ(inPlace[i], expected) << "form " << form << ", " << samplesPerPixel << " x " << width;
+                        ASSERT_EQ(separate[i], expected) << "form " << form << ", " << samplesPerPixel << " x " << width;
+                    }
                 }
             }
         }
