@@ -87,8 +87,11 @@ T Block loadBlock(const std::uint8_t* const rows[4], std::int32_t position, std:
     return Block{sums, own};
 }
 
-// The 32 results of the current block, limited, then brightened when Brighten.
-template <bool Brighten>
+// The brightness step after sharpen: none, a factor from 1 to 2 (whole part 1), or any.
+enum class Brighten { None, FactorOneToTwo, Any };
+
+// The 32 results of the current block, limited, then brightened.
+template <Brighten Step>
 T __m512i sharpenBlock(__m512i previousSums, const Block& current, __m512i nextSums, const RowConstants& c) {
     const __m512i back2 = _mm512_permutex2var_epi16(previousSums, c.back2, current.sums);
     const __m512i back1 = _mm512_permutex2var_epi16(previousSums, c.back1, current.sums);
@@ -97,9 +100,15 @@ T __m512i sharpenBlock(__m512i previousSums, const Block& current, __m512i nextS
     const __m512i blur = _mm512_srli_epi16(box, 4);
     const __m512i s = current.own;
     const __m512i correction = divideBy10(_mm512_mullo_epi16(c.gain, _mm512_sub_epi16(s, blur)));
-    const __m512i result =
-        _mm512_min_epi16(_mm512_max_epi16(_mm512_add_epi16(s, correction), _mm512_setzero_si512()), c.maxValue);
-    if constexpr (!Brighten) return result;
+    const __m512i sharpened = _mm512_max_epi16(_mm512_add_epi16(s, correction), _mm512_setzero_si512());
+    if constexpr (Step == Brighten::FactorOneToTwo) {
+        // v + ((v x fraction) >> 16) never falls as v grows and is at least M at M, so
+        // limiting v to M first changes nothing once the result is limited; v is at
+        // most 1023 + 3276 here, so the sum stays below 2^15.
+        return _mm512_min_epi16(_mm512_add_epi16(sharpened, _mm512_mulhi_epu16(sharpened, c.fraction)), c.maxValue);
+    }
+    const __m512i result = _mm512_min_epi16(sharpened, c.maxValue);
+    if constexpr (Step == Brighten::None) return result;
     const __m512i bright =
         _mm512_add_epi16(_mm512_mullo_epi16(result, c.whole), _mm512_mulhi_epu16(result, c.fraction));
     return _mm512_min_epi16(bright, c.maxValue);
@@ -110,7 +119,7 @@ T __m512i sharpenBlock(__m512i previousSums, const Block& current, __m512i nextS
 // Blocks start at sample 0 of the row; the results of samples 2 spp..(W - 2) spp - 1
 // are stored (a sample before 2 spp reads no sum before the row: its results are
 // dropped, and the block before the first is zeros).
-template <bool InRange, bool Brighten>
+template <bool InRange, Brighten Step>
 ORVIX_TARGET_AVX512VBMI void sharpenRow(const std::uint8_t* const rows[4], std::uint8_t* out, std::int32_t width,
                                         int samplesPerPixel, int channels, std::int32_t k,
                                         const FoldedBrightness& bright) {
@@ -133,7 +142,7 @@ ORVIX_TARGET_AVX512VBMI void sharpenRow(const std::uint8_t* const rows[4], std::
     Block current = loadBlock<InRange>(rows, 0, rowSamples, c.maxValue);
     for (std::int32_t q = 0; q < end; q += kLanes) {
         const Block next = loadBlock<InRange>(rows, q + kLanes, rowSamples, c.maxValue);
-        const __m512i result = sharpenBlock<Brighten>(previousSums, current, next.sums, c);
+        const __m512i result = sharpenBlock<Step>(previousSums, current, next.sums, c);
         const __mmask32 stored = firstLanes(end - q) & ~firstLanes(first - q) & channelLanes;
         _mm512_mask_storeu_epi16(out + 2 * static_cast<std::ptrdiff_t>(q), stored, result);
         previousSums = current.sums;
@@ -149,9 +158,15 @@ ORVIX_TARGET_AVX512VBMI void sharpenRowAvx512(const std::uint8_t* const rows[4],
                                               bool samplesInRange) {
     using Row = void (*)(const std::uint8_t* const*, std::uint8_t*, std::int32_t, int, int, std::int32_t,
                          const FoldedBrightness&);
-    const Row row = samplesInRange ? (brightness.active ? sharpenRow<true, true> : sharpenRow<true, false>)
-                                   : (brightness.active ? sharpenRow<false, true> : sharpenRow<false, false>);
-    row(rows, out, width, samplesPerPixel, channels, sharpness, brightness);
+    const Brighten step = !brightness.active ? Brighten::None
+                          : brightness.whole == 1 ? Brighten::FactorOneToTwo
+                                                   : Brighten::Any;
+    const Row inRange[] = {sharpenRow<true, Brighten::None>, sharpenRow<true, Brighten::FactorOneToTwo>,
+                           sharpenRow<true, Brighten::Any>};
+    const Row limited[] = {sharpenRow<false, Brighten::None>, sharpenRow<false, Brighten::FactorOneToTwo>,
+                           sharpenRow<false, Brighten::Any>};
+    (samplesInRange ? inRange : limited)[static_cast<int>(step)](rows, out, width, samplesPerPixel, channels, sharpness,
+                                                                 brightness);
     _mm256_zeroupper();
 }
 
