@@ -94,7 +94,12 @@ void mapPixels(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, 
             Sample sample;
             std::memcpy(&sample, in + at, sizeof sample);
             if (c < channels) {
-                sample = static_cast<Sample>(map(sample));
+                // In range the table itself, without a call per sample.
+                if constexpr (sizeof(Sample) == 1) {
+                    sample = map.bytes()[sample];
+                } else {
+                    sample = static_cast<Sample>(sample <= 1023 ? map.words()[sample] : map(sample));
+                }
             }
             std::memcpy(out + at, &sample, sizeof sample);
         }
@@ -111,11 +116,13 @@ void mapRow(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, std
     // The vector forms map every sample but a fourth one.
     const bool layoutFits = channels == std::min(samplesPerPixel, 3);
     if (vectors && layoutFits && avx2Usable()) {
+        const bool wide = wideVectors && avx512VbmiUsable();
         if (eightBit) {
-            done = mapRowBytesAvx2(map, in, out, width, samplesPerPixel);
+            done = wide ? mapRowBytesVbmi(map, in, out, width, samplesPerPixel)
+                        : mapRowBytesAvx2(map, in, out, width, samplesPerPixel);
         } else {
-            done = wideVectors && avx512VbmiUsable() ? mapRowWordsVbmi(map, in, out, width, samplesPerPixel)
-                                      : mapRowWordsAvx2(map, in, out, width, samplesPerPixel);
+            done = wide ? mapRowWordsVbmi(map, in, out, width, samplesPerPixel)
+                        : mapRowWordsAvx2(map, in, out, width, samplesPerPixel);
         }
     }
 #else

@@ -58,7 +58,7 @@ private:
 // `samplesPerPixel` samples (8- or 16-bit as the map's depth), from `in` to `out`
 // (which may be the same row); a further sample of a pixel is copied unchanged.
 // `vectors` allows the AVX2 form where the processor has it, and with `wideVectors`
-// the AVX-512 form of 10-bit maps where that runs.
+// the AVX-512 form where that runs.
 void mapRow(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, std::int32_t width, int samplesPerPixel,
             int channels, bool vectors, bool wideVectors = true);
 
@@ -75,8 +75,10 @@ std::int32_t mapRowWordsAvx2(const SampleMap& map, const std::uint8_t* in, std::
 // operating system run them.
 bool avx512VbmiUsable();
 
-// The AVX-512 form of mapRowWordsAvx2; it does every pixel of the row. Call only
+// The AVX-512 forms of the two above; they do every pixel of the row. Call only
 // where avx512VbmiUsable().
+std::int32_t mapRowBytesVbmi(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, std::int32_t width,
+                             int samplesPerPixel);
 std::int32_t mapRowWordsVbmi(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out, std::int32_t width,
                              int samplesPerPixel);
 

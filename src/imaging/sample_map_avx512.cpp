@@ -1,4 +1,4 @@
-// 10-bit lookups with the AVX-512 byte permutes.
+// Sample-map lookups with the AVX-512 byte permutes.
 //
 // The table is split into two byte planes (low and high bytes of the entries). Each
 // plane is eight tables of 128 bytes, and one two-register byte permute looks all 64
@@ -11,7 +11,7 @@
 //
 // The row form maps whole rows of 1, 3 or 4 samples per pixel (a fourth kept as it is);
 // a step holding a sample above 1023 is mapped sample by sample, as the map defines
-// those apart from its table.
+// those apart from its table. Rows of bytes take two permutes of the 256-entry table.
 
 #include "imaging/simd_target.h"
 
@@ -180,6 +180,31 @@ ORVIX_TARGET_AVX512VBMI std::int32_t mapRowWordsVbmi(const SampleMap& map, const
     return width;
 }
 
+// The bytes of whole rows through the 256-entry byte table: two two-register byte
+// permutes (entries 0..127 and 128..255) by the low seven bits, picked by bit 7.
+ORVIX_TARGET_AVX512VBMI std::int32_t mapRowBytesVbmi(const SampleMap& map, const std::uint8_t* in, std::uint8_t* out,
+                                                     std::int32_t width, int samplesPerPixel) {
+    const std::uint8_t* table = map.bytes();
+    const __m512i low0 = _mm512_loadu_si512(table);
+    const __m512i low1 = _mm512_loadu_si512(table + 64);
+    const __m512i high0 = _mm512_loadu_si512(table + 128);
+    const __m512i high1 = _mm512_loadu_si512(table + 192);
+    // Steps of 64 bytes start on a pixel boundary of 4-byte pixels; a fourth byte is kept.
+    const __mmask64 channelBytes = samplesPerPixel == 4 ? __mmask64{0x7777777777777777ull} : ~__mmask64{0};
+    const std::ptrdiff_t bytes = static_cast<std::ptrdiff_t>(width) * samplesPerPixel;
+    for (std::ptrdiff_t i = 0; i < bytes; i += 64) {
+        const std::ptrdiff_t left = bytes - i;
+        const __mmask64 valid = left >= 64 ? ~__mmask64{0} : (__mmask64{1} << left) - 1;
+        const __m512i x = _mm512_maskz_loadu_epi8(valid, in + i);
+        const __m512i mapped = _mm512_mask_blend_epi8(_mm512_movepi8_mask(x), _mm512_permutex2var_epi8(low0, x, low1),
+                                                      _mm512_permutex2var_epi8(high0, x, high1));
+        _mm512_mask_storeu_epi8(out + i, valid & channelBytes, mapped);
+        if (samplesPerPixel == 4) _mm512_mask_storeu_epi8(out + i, valid & ~channelBytes, x);
+    }
+    _mm256_zeroupper();
+    return width;
+}
+
 bool avx512VbmiUsable() {
     static const bool usable = [] {
         __builtin_cpu_init();
@@ -198,6 +223,7 @@ namespace orvix::detail {
 bool avx512VbmiUsable() { return false; }
 void lookupWordsVbmi(const std::uint8_t*, std::uint16_t*, std::int32_t) {}
 std::int32_t mapRowWordsVbmi(const SampleMap&, const std::uint8_t*, std::uint8_t*, std::int32_t, int) { return 0; }
+std::int32_t mapRowBytesVbmi(const SampleMap&, const std::uint8_t*, std::uint8_t*, std::int32_t, int) { return 0; }
 
 } // namespace orvix::detail
 

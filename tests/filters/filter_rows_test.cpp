@@ -1,8 +1,8 @@
 // The AVX2 rows of the filter section against plain per-sample rules: the byte
 // sample map (every byte value, in place and between separate rows) and the sharpen
 // rows with and without a folded brightness, over every width from 4 to 64 and the
-// full frame width, every layout and both sample sizes; the AVX-512 sharpen rows of
-// 16-bit samples likewise, where they run.
+// full frame width, every layout and both sample sizes; the AVX-512 byte map and
+// sharpen rows of 16-bit samples likewise, where they run.
 
 #include <gtest/gtest.h>
 
@@ -67,16 +67,20 @@ TEST(ByteMapRows, EveryWidthAndLayoutMapsEachSampleOnceInPlaceAndBetweenRows) {
                     const bool fourth = samplesPerPixel == 4 && i % 4 == 3;
                     expected[i] = fourth ? row[i] : static_cast<std::uint8_t>(map(row[i]));
                 }
-                std::vector<std::uint8_t> inPlace = row;
-                detail::mapRow(map, inPlace.data(), inPlace.data(), width, samplesPerPixel, channels, true);
-                ASSERT_EQ(inPlace, expected) << "in place, " << samplesPerPixel << " samples, width " << width;
-                // A separate row, its bytes around the row's end left alone.
-                std::vector<std::uint8_t> separate(count + 8, 0xA5);
-                detail::mapRow(map, row.data(), separate.data(), width, samplesPerPixel, channels, true);
-                ASSERT_TRUE(std::equal(expected.begin(), expected.end(), separate.begin()))
-                    << "separate, " << samplesPerPixel << " samples, width " << width;
-                ASSERT_TRUE(std::all_of(separate.begin() + static_cast<std::ptrdiff_t>(count), separate.end(),
-                                        [](std::uint8_t b) { return b == 0xA5; }));
+                // The AVX2 form, and the AVX-512 one where it runs.
+                for (bool wide : {false, true}) {
+                    std::vector<std::uint8_t> inPlace = row;
+                    detail::mapRow(map, inPlace.data(), inPlace.data(), width, samplesPerPixel, channels, true, wide);
+                    ASSERT_EQ(inPlace, expected)
+                        << "in place, " << samplesPerPixel << " samples, width " << width << ", wide " << wide;
+                    // A separate row, its bytes around the row's end left alone.
+                    std::vector<std::uint8_t> separate(count + 8, 0xA5);
+                    detail::mapRow(map, row.data(), separate.data(), width, samplesPerPixel, channels, true, wide);
+                    ASSERT_TRUE(std::equal(expected.begin(), expected.end(), separate.begin()))
+                        << "separate, " << samplesPerPixel << " samples, width " << width << ", wide " << wide;
+                    ASSERT_TRUE(std::all_of(separate.begin() + static_cast<std::ptrdiff_t>(count), separate.end(),
+                                            [](std::uint8_t b) { return b == 0xA5; }));
+                }
             }
         }
     }
