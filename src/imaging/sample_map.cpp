@@ -75,10 +75,11 @@ void SampleMap::refreshCopies() {
     for (std::size_t s = 0; s < 256; ++s) {
         bytes_[s] = static_cast<std::uint8_t>(values_[s]);
     }
+    planes_.fill(0);
     for (std::size_t s = 0; s < 1024; ++s) {
         words_[s] = values_[s];
         planes_[s] = static_cast<std::uint8_t>(values_[s] & 0xFF);
-        planes_[1024 + s] = static_cast<std::uint8_t>(values_[s] >> 8);
+        planes_[1024 + s / 4] = static_cast<std::uint8_t>(planes_[1024 + s / 4] | ((values_[s] >> 8) & 3) << (2 * (s % 4)));
     }
 }
 

@@ -31,8 +31,9 @@ public:
     const std::uint8_t* bytes() const { return bytes_.data(); }
     // The table as 32-bit entries (10-bit depth), for gathering.
     const std::int32_t* words() const { return words_.data(); }
-    // The 10-bit table as two planes of 1024 bytes: the low bytes of the entries, then
-    // their high bytes (for byte-permute lookups).
+    // The 10-bit table for byte-permute lookups: the low bytes of the 1024 entries, then
+    // their high bits packed four entries a byte (256 bytes; entry 4m + i at bits 2i
+    // and 2i + 1 of byte m). The entries of a 10-bit map are at most 1023.
     const std::uint8_t* bytePlanes() const { return planes_.data(); }
 
 private:
@@ -51,7 +52,7 @@ private:
     std::array<std::uint16_t, 1024> after_{};
     std::array<std::uint8_t, 256> bytes_{};
     std::array<std::int32_t, 1024> words_{};
-    std::array<std::uint8_t, 2048> planes_{};
+    std::array<std::uint8_t, 1024 + 256> planes_{};
 };
 
 // Applies the map to the first `channels` samples of each of `width` pixels of

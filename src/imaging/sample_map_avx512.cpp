@@ -1,13 +1,16 @@
 // Sample-map lookups with the AVX-512 byte permutes.
 //
-// The table is split into two byte planes (low and high bytes of the entries). Each
-// plane is eight tables of 128 bytes, and one two-register byte permute looks all 64
-// bytes of a vector up in one of them by the low seven bits of the sample. Bits 7, 8
-// and 9 of the sample then pick the right one of the eight results in a tree of seven
-// byte blends. 64 samples per step: their low bytes and their high bytes are gathered
-// into one vector each first, and the two result planes are interleaved back into words
-// at the end, in an order chosen so that the interleave restores the samples' order.
-// Four such blocks share each table load: the loads, not the permutes, bound the loop.
+// The table is split into the entries' low bytes and their high bits (at most 1023, so
+// two bits an entry, four entries a byte). The low-byte plane is eight tables of 128
+// bytes, and one two-register byte permute looks all 64 bytes of a vector up in one of
+// them by the low seven bits of the sample; bits 7, 8 and 9 then pick the right one of
+// the eight results in a tree of seven byte blends. The packed high bits are two
+// tables of 128 bytes looked up by bits 2..9, and a multishift takes the sample's two
+// bits out of the byte. 64 samples per step: their low bytes (and bits 2..9) are
+// gathered into byte vectors first, and the two results are interleaved back into
+// words at the end, in an order chosen so that the interleave restores the samples'
+// order. Four such blocks share each table load: the loads, not the permutes, bound
+// the loop.
 //
 // The row form maps whole rows of 1, 3 or 4 samples per pixel (a fourth kept as it is);
 // a step holding a sample above 1023 is mapped sample by sample, as the map defines
@@ -54,26 +57,30 @@ constexpr ByteOrder kHighBytes = sampleByteOrder(1);
 constexpr int kBlocks = 4;
 
 // What a block's lookup needs of its samples: their low bytes (whose low seven bits
-// index a 128-byte table) and the masks of bits 7, 8 and 9.
+// index a 128-byte table), bits 2..9 as bytes (the index into the packed high bits),
+// and the masks of bits 7, 8 and 9.
 struct BlockIndex {
     __m512i low;
+    __m512i quarter;
     __mmask64 bit7;
     __mmask64 bit8;
     __mmask64 bit9;
 };
 
 ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline BlockIndex blockIndex(__m512i a, __m512i b) {
-    const __m512i low = _mm512_permutex2var_epi8(a, _mm512_loadu_si512(kLowBytes.data()), b);
+    const __m512i order = _mm512_loadu_si512(kLowBytes.data());
+    const __m512i low = _mm512_permutex2var_epi8(a, order, b);
     const __m512i high = _mm512_permutex2var_epi8(a, _mm512_loadu_si512(kHighBytes.data()), b);
-    return BlockIndex{low, _mm512_movepi8_mask(low), _mm512_test_epi8_mask(high, _mm512_set1_epi8(1)),
+    const __m512i quarter = _mm512_permutex2var_epi8(_mm512_srli_epi16(a, 2), order, _mm512_srli_epi16(b, 2));
+    return BlockIndex{low, quarter, _mm512_movepi8_mask(low), _mm512_test_epi8_mask(high, _mm512_set1_epi8(1)),
                       _mm512_test_epi8_mask(high, _mm512_set1_epi8(2))};
 }
 
-// One plane (eight tables of 128 bytes) looked up for every block: sub-tables 2q and
-// 2q + 1 picked by bit 7 into part[q], then the parts by bits 8 and 9.
-ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline void lookupPlane(const std::uint8_t* plane,
-                                                                              const BlockIndex (&index)[kBlocks],
-                                                                              __m512i (&result)[kBlocks]) {
+// The low-byte plane (eight tables of 128 bytes) looked up for every block: sub-tables
+// 2q and 2q + 1 picked by bit 7 into part[q], then the parts by bits 8 and 9.
+ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline void lookupLowBytes(const std::uint8_t* plane,
+                                                                                 const BlockIndex (&index)[kBlocks],
+                                                                                 __m512i (&result)[kBlocks]) {
     __m512i part[kBlocks][4];
     for (int q = 0; q < 4; ++q) {
         const std::uint8_t* even = plane + 256 * q;
@@ -90,6 +97,28 @@ ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline void lookupPlane(c
         const __m512i lower = _mm512_mask_blend_epi8(index[k].bit8, part[k][0], part[k][1]);
         const __m512i upper = _mm512_mask_blend_epi8(index[k].bit8, part[k][2], part[k][3]);
         result[k] = _mm512_mask_blend_epi8(index[k].bit9, lower, upper);
+    }
+}
+
+// The high bits (0..3) of every block's entries from the packed plane: byte
+// s >> 2 (two 128-byte tables, picked by bit 9), then bits 2 (s & 3) and up of it,
+// taken by a multishift whose control for byte j is 8 (j % 8) + 2 (s & 3).
+ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline void lookupHighBits(const std::uint8_t* packed,
+                                                                                 const BlockIndex (&index)[kBlocks],
+                                                                                 __m512i (&result)[kBlocks]) {
+    const __m512i low0 = _mm512_loadu_si512(packed);
+    const __m512i low1 = _mm512_loadu_si512(packed + 64);
+    const __m512i high0 = _mm512_loadu_si512(packed + 128);
+    const __m512i high1 = _mm512_loadu_si512(packed + 192);
+    const __m512i byteOffsets = _mm512_set1_epi64(0x3830282018100800ll);
+    const __m512i twoBits = _mm512_set1_epi8(3);
+    for (int k = 0; k < kBlocks; ++k) {
+        const __m512i entries =
+            _mm512_mask_blend_epi8(index[k].bit9, _mm512_permutex2var_epi8(low0, index[k].quarter, low1),
+                                   _mm512_permutex2var_epi8(high0, index[k].quarter, high1));
+        const __m512i pair = _mm512_and_si512(index[k].low, twoBits);
+        const __m512i control = _mm512_add_epi8(byteOffsets, _mm512_add_epi8(pair, pair));
+        result[k] = _mm512_and_si512(_mm512_maskz_multishift_epi64_epi8(~__mmask64{0}, control, entries), twoBits);
     }
 }
 
@@ -120,8 +149,8 @@ ORVIX_TARGET_AVX512VBMI __attribute__((always_inline)) inline void lookupBlocks(
     for (int k = 0; k < kBlocks; ++k) index[k] = blockIndex(blocks.words[2 * k], blocks.words[2 * k + 1]);
     __m512i low[kBlocks];
     __m512i high[kBlocks];
-    lookupPlane(planes, index, low);
-    lookupPlane(planes + 1024, index, high);
+    lookupLowBytes(planes, index, low);
+    lookupHighBits(planes + 1024, index, high);
     for (int k = 0; k < kBlocks; ++k) {
         mapped[2 * k] = _mm512_unpacklo_epi8(low[k], high[k]);
         mapped[2 * k + 1] = _mm512_unpackhi_epi8(low[k], high[k]);
