@@ -30,20 +30,20 @@ std::unique_ptr<DeviceLink> allocateLink() {
 } // namespace
 
 // Every present camera gets the gain and exposure stored for its slot; slot 0 ends
-// up selected, and its block is the one kept.
+// up selected, and its block is the one kept. A camera another handle of this process
+// has selected is left alone (the link's start-up calls send it nothing): it may be
+// capturing for that handle.
 void Camera::sendStoredGainsToEveryCamera() {
     GainBlock block;
     for (int slot = 0; slot < DeviceLink::maxDevices(); ++slot) {
         if (!link_->isDevicePresent(slot)) continue;
-        (void)link_->selectDevice(slot);
+        (void)link_->selectDeviceAtStartup(slot);
         (void)loadGainSettings(*link_, block);
-        (void)link_->setGlobalGain(block.globalGain);
-        (void)link_->setExposure(block.exposure);
+        (void)link_->sendStartupGains(block.globalGain, block.exposure);
     }
-    (void)link_->selectDevice(0);
+    (void)link_->selectDeviceAtStartup(0);
     (void)loadGainSettings(*link_, block);
-    (void)link_->setGlobalGain(block.globalGain);
-    (void)link_->setExposure(block.exposure);
+    (void)link_->sendStartupGains(block.globalGain, block.exposure);
     (void)link_->setMirrorV(block.mirrorV != 0 ? 1 : 0);
     MutexLock lock(settingsMutex_);
     gains_ = block;
@@ -88,7 +88,8 @@ int Camera::initialize(platform::WindowHandle window) {
         (void)loadGraySettings(filter_);
         filterLoaded_ = true;
     }
-    (void)link_->setCaptureWindow(format.hStart, format.vStart, format.hEffective, format.vEffective, subSample);
+    (void)link_->setCaptureWindowAtStartup(format.hStart, format.vStart, format.hEffective, format.vEffective,
+                                           subSample);
     sendStoredGainsToEveryCamera();
     loadStreamSettings();
     return 1;

@@ -39,6 +39,16 @@ constexpr std::uint16_t kTriggerRegisterA = 32;
 constexpr std::uint16_t kTriggerRegisterB = 33;
 constexpr std::uint16_t kOutputModeRegister = 8;
 
+// The values the camera takes: 10 bits of gain, exposure within its line range.
+std::uint16_t gainValue(int gain) { return static_cast<std::uint16_t>(gain & 0x3FF); }
+
+std::uint16_t exposureValue(int lines) {
+    auto value = static_cast<std::uint16_t>(lines);
+    if (value < DeviceLink::exposureMin()) value = static_cast<std::uint16_t>(DeviceLink::exposureMin());
+    if (value > DeviceLink::exposureMax()) value = static_cast<std::uint16_t>(DeviceLink::exposureMax());
+    return value;
+}
+
 } // namespace
 
 // ---- pipe requests ----------------------------------------------------------------------
@@ -160,17 +170,18 @@ int DeviceLink::writeControlValue(std::uint8_t id, std::uint16_t value) {
 }
 
 int DeviceLink::setGlobalGain(int gain) {
-    const auto value = static_cast<std::uint16_t>(gain & 0x3FF);
-    globalGain_.store(value);
-    return writeControlValue(protocol::kControlGlobalGain, value);
+    globalGain_.store(gainValue(gain));
+    return writeControlValue(protocol::kControlGlobalGain, gainValue(gain));
 }
 
 int DeviceLink::setExposure(int lines) {
-    auto value = static_cast<std::uint16_t>(lines);
-    if (value < exposureMin()) value = static_cast<std::uint16_t>(exposureMin());
-    if (value > exposureMax()) value = static_cast<std::uint16_t>(exposureMax());
-    exposure_.store(value);
-    return writeControlValue(protocol::kControlExposure, value);
+    exposure_.store(exposureValue(lines));
+    return writeControlValue(protocol::kControlExposure, exposureValue(lines));
+}
+
+void DeviceLink::rememberGains(int gain, int exposure) {
+    globalGain_.store(gainValue(gain));
+    exposure_.store(exposureValue(exposure));
 }
 
 int DeviceLink::setOutputMode(int mode) {

@@ -1,20 +1,70 @@
 // Device names, presence, selection with its defaults, and the device files.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "device/device_link.h"
 #include "device/driver_protocol.h"
+#include "platform/no_destructor.h"
 
 namespace orvix {
+
+namespace {
+
+// The camera each live link of this process has selected. A link that start-up
+// requests would go to checks here first, under the table's lock, and keeps that lock
+// while it talks to the camera, so no other link selects the camera in between.
+class Selections {
+public:
+    Mutex mutex;
+
+    void record(const DeviceLink* link, int slot) ORVIX_REQUIRES(mutex) {
+        for (Entry& entry : entries_)
+            if (entry.link == link) return void(entry.slot = slot);
+        try {
+            entries_.push_back(Entry{link, slot});
+        } catch (const std::bad_alloc&) {
+            // Unrecorded, the link's camera only loses the start-ups' consideration.
+        }
+    }
+    void forget(const DeviceLink* link) ORVIX_REQUIRES(mutex) {
+        entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
+                                      [link](const Entry& entry) { return entry.link == link; }),
+                       entries_.end());
+    }
+    bool selectedByAnother(const DeviceLink* link, int slot) const ORVIX_REQUIRES(mutex) {
+        return std::any_of(entries_.begin(), entries_.end(),
+                           [&](const Entry& entry) { return entry.link != link && entry.slot == slot; });
+    }
+
+private:
+    struct Entry {
+        const DeviceLink* link;
+        int slot;
+    };
+    std::vector<Entry> entries_ ORVIX_GUARDED_BY(mutex);
+};
+
+Selections& selections() {
+    static NoDestructor<Selections> table;
+    return *table;
+}
+
+} // namespace
 
 DeviceLink::DeviceLink() {
     std::memcpy(devicePrefix_, protocol::kDevicePrefix, sizeof(devicePrefix_));
     enumerateDevices();
-    selectDevice(0);
-    setGlobalGain(0);
-    setExposure(0);
-    setOutputMode(0);
+    (void)selectDeviceAtStartup(0);
+    if (!talkIfCameraFree([this] {
+            (void)setGlobalGain(0);
+            (void)setExposure(0);
+            (void)setOutputMode(0);
+        }))
+        rememberGains(0, 0);
 }
 
 DeviceLink::~DeviceLink() {
@@ -25,6 +75,9 @@ DeviceLink::~DeviceLink() {
         ringThread_.join();
     }
     singleThread_.join(); // a no-wait transfer ends at the transfer time-out at the latest
+    Selections& table = selections();
+    MutexLock lock(table.mutex);
+    table.forget(this);
 }
 
 void DeviceLink::formatDevicePath(char* out, std::size_t size, int index) const {
@@ -83,19 +136,70 @@ int DeviceLink::selectDevice(int index) {
     if (transferRunning()) return kLinkBusy;
     restoreSelectionDefaults();
     if (index < 0 || index >= kDeviceCount) return kLinkBadIndex;
+    {
+        Selections& table = selections();
+        MutexLock lock(table.mutex);
+        table.record(this, index);
+    }
+    applySelection(index, true);
+    return kLinkOk;
+}
+
+void DeviceLink::applySelection(int index, bool talk) {
     currentIndex_.store(index);
     {
         MutexLock lock(requestMutex_);
         formatDevicePath(devicePath_, sizeof(devicePath_), index);
     }
-    setTenBitMode(0);
-    sendDeviceSelect();
+    if (talk) {
+        setTenBitMode(0);
+        sendDeviceSelect();
+    }
     windowX_ = 0;
     windowY_ = 0;
-    (void)setupFrameBuffers(protocol::kRawLineLength, protocol::kFirstActiveSample, protocol::kActiveWidth,
-                            protocol::kRawLines, protocol::kFirstActiveLine, protocol::kActiveHeight, 10);
-    setTriggerMode(0);
-    return kLinkOk;
+    (void)buildFrameBuffers(protocol::kRawLineLength, protocol::kFirstActiveSample, protocol::kActiveWidth,
+                            protocol::kRawLines, protocol::kFirstActiveLine, protocol::kActiveHeight, 10, talk);
+    if (talk) setTriggerMode(0);
+}
+
+// ---- start-up ---------------------------------------------------------------------------
+
+template <typename Talk>
+bool DeviceLink::talkIfCameraFree(Talk&& talk) {
+    Selections& table = selections();
+    MutexLock lock(table.mutex);
+    if (table.selectedByAnother(this, currentIndex_.load())) return false;
+    talk();
+    return true;
+}
+
+bool DeviceLink::selectDeviceAtStartup(int index) {
+    if (transferRunning()) return false;
+    restoreSelectionDefaults();
+    if (index < 0 || index >= kDeviceCount) return false;
+    Selections& table = selections();
+    MutexLock lock(table.mutex);
+    const bool free = !table.selectedByAnother(this, index);
+    table.record(this, index);
+    applySelection(index, free);
+    return free;
+}
+
+bool DeviceLink::sendStartupGains(int gain, int exposure) {
+    if (talkIfCameraFree([&] {
+            (void)setGlobalGain(gain);
+            (void)setExposure(exposure);
+        }))
+        return true;
+    rememberGains(gain, exposure);
+    return false;
+}
+
+int DeviceLink::setCaptureWindowAtStartup(int x, int y, int width, int height, int subSample) {
+    int result = kLinkOk;
+    if (!talkIfCameraFree([&] { result = setCaptureWindow(x, y, width, height, subSample); }))
+        result = applyCaptureWindow(x, y, width, height, subSample, false);
+    return result;
 }
 
 } // namespace orvix

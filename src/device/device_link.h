@@ -17,10 +17,19 @@
 // frames. The one-shot and ring threads share only their job records with the link;
 // the flags and indices of those records are atomics, written by one side at a time.
 //
+// Cameras shared by the links of one process: a handle's start-up talks to every
+// present camera, and one that another link has selected may be capturing there. The
+// start-up's 8-bit mode, trigger mode and gains would break that capture's frames, so
+// the start-up calls below leave such a camera alone: the link selects it and keeps
+// the values, and nothing is sent. Each start-up request to a free camera is made
+// under the process's lock of selections, so that no link selects the camera between
+// the check and the request.
+//
 // Waits: a one-shot transfer is waited for at most its transfer time-out plus
 // kTransferWaitMarginMs, a ring thread's stop as long; the driver ends every frame
 // read at the time-out. The destructor waits for the transfer threads, which end by
-// the same rule.
+// the same rule. A selection waits for the lock of selections at most as long as
+// another link's start-up requests to one camera, each ended by the driver.
 
 #include <array>
 #include <atomic>
@@ -86,6 +95,14 @@ public:
     int selectDevice(int index); // 0; 22 for an index outside 0..7; 21 while a transfer runs
     // The selected device's name.
     std::string devicePath() const;
+
+    // ---- start-up (see above: nothing reaches a camera another link has selected) ----
+    // selectDevice's selection; true when the camera was free and got its requests.
+    bool selectDeviceAtStartup(int index);
+    // setGlobalGain and setExposure for the selected camera; true when they were sent.
+    bool sendStartupGains(int gain, int exposure);
+    // setCaptureWindow, its frame length sent only to a free camera.
+    int setCaptureWindowAtStartup(int x, int y, int width, int height, int subSample);
 
     // 1 and an open handle, or 0.
     static int openDevice(const char* path, DeviceHandle& handle);
@@ -190,6 +207,13 @@ private:
 
     // Discovery
     void restoreSelectionDefaults();
+    // Takes `index` as the selected camera; `talk`: also sends the selection's requests.
+    void applySelection(int index, bool talk);
+    // Runs `talk` under the lock of selections unless another link has the selected
+    // camera; false then.
+    template <typename Talk>
+    bool talkIfCameraFree(Talk&& talk);
+    void rememberGains(int gain, int exposure); // the values setGlobalGain and setExposure keep
     void formatDevicePath(char* out, std::size_t size, int index) const;
 
     // Control requests, each whole under the request lock.
@@ -203,6 +227,10 @@ private:
     static bool frameTransfer(DeviceHandle& handle, std::uint32_t length, std::uint8_t* buffer);
 
     // Frame transfer
+    int applyCaptureWindow(int x, int y, int width, int height, int subSample, bool talk);
+    // setupFrameBuffers; `talk`: also sends the frame length.
+    int buildFrameBuffers(int lineLength, int firstSample, int width, int rawLines, int firstLine, int height,
+                          int slotCount, bool talk);
     void releaseFrameBuffers();
     void singleTransferMain();
     void ringTransferMain();

@@ -65,6 +65,10 @@ WindowCopy DeviceLink::windowCopy() const {
 // ---- buffers --------------------------------------------------------------------------------
 
 int DeviceLink::setCaptureWindow(int x, int y, int width, int height, int subSample) {
+    return applyCaptureWindow(x, y, width, height, subSample, true);
+}
+
+int DeviceLink::applyCaptureWindow(int x, int y, int width, int height, int subSample, bool talk) {
     // The same rule as the capture format's check, so a window the format accepts is
     // one the link can copy.
     if (!windowFitsSensor(x, y, width, height) || subSample < 0 || subSample > 3) return kLinkBadWindow;
@@ -74,8 +78,8 @@ int DeviceLink::setCaptureWindow(int x, int y, int width, int height, int subSam
     width_ = width;
     height_ = height;
     subSample_ = subSample;
-    (void)setupFrameBuffers(protocol::kRawLineLength, protocol::kFirstActiveSample, width, protocol::kRawLines,
-                            protocol::kFirstActiveLine, height, 10);
+    (void)buildFrameBuffers(protocol::kRawLineLength, protocol::kFirstActiveSample, width, protocol::kRawLines,
+                            protocol::kFirstActiveLine, height, 10, talk);
     return kLinkOk;
 }
 
@@ -88,6 +92,11 @@ void DeviceLink::releaseFrameBuffers() {
 
 int DeviceLink::setupFrameBuffers(int lineLength, int firstSample, int width, int rawLines, int firstLine, int height,
                                   int slotCount) {
+    return buildFrameBuffers(lineLength, firstSample, width, rawLines, firstLine, height, slotCount, true);
+}
+
+int DeviceLink::buildFrameBuffers(int lineLength, int firstSample, int width, int rawLines, int firstLine, int height,
+                                  int slotCount, bool talk) {
     if (transferRunning()) return kLinkBusy; // the threads write into these buffers
     if (lineLength <= 0 || width <= 0 || width > lineLength || firstSample < 0 || firstSample > lineLength - width)
         return kLinkBadLineGeometry;
@@ -126,7 +135,7 @@ int DeviceLink::setupFrameBuffers(int lineLength, int firstSample, int width, in
         }
         ringSlots_.push_back(std::move(block));
     }
-    sendFrameLength();
+    if (talk) sendFrameLength();
     return kLinkOk;
 }
 

@@ -109,6 +109,55 @@ TEST_F(CameraStartup, EveryCameraReceivesItsOwnStoredGainAndExposure) {
     EXPECT_EQ(selectedSlot(camera), 0);
 }
 
+// A second handle's start-up must not break a capture another handle runs: its 8-bit
+// mode would make the running 16-bit preview's frame transfers the wrong length, and
+// its stored gains would change the preview's picture.
+TEST_F(CameraStartup, AStartUpLeavesAloneACameraAnotherHandleHasSelected) {
+    attach({0, 3}, 60);
+    store("Gain_00", {{"Global", 100}, {"Exposure", 200}});
+    store("Gain_03", {{"Global", 300}, {"Exposure", 400}});
+    std::vector<std::string> startupRequestsToSlot3;
+    {
+        Camera capturing;
+        ASSERT_EQ(capturing.initialize(0), 1);
+        ASSERT_EQ(capturing.setDeviceNumber(3), 1);
+        ASSERT_EQ(capturing.setColorMode(16), 1); // 10-bit samples
+        ASSERT_EQ(capturing.setAutoIris(0), 1);   // frames send nothing to the camera
+        ASSERT_EQ(capturing.setFilterValue(kPropertyGlobalGain, 50), 1);
+        ASSERT_EQ(capturing.startPreview(), 1);
+        ASSERT_TRUE(framesFollow(3, framesSent(3), 1));
+
+        emulator().clearLog();
+        Camera starting;
+        ASSERT_EQ(starting.initialize(0), 1);
+        for (const std::string& request : requestsBesidesFrames())
+            if (request.find("/3/") != std::string::npos && request.rfind("0/", 0) != 0 &&
+                request.rfind("1/", 0) != 0) // the enumeration's open and close aside
+                startupRequestsToSlot3.push_back(request);
+        EXPECT_EQ(startupRequestsToSlot3, std::vector<std::string>{});
+        // Camera 0, which no other handle has selected, got its start-up as before.
+        EXPECT_EQ(selections(), (std::vector<int>{0, 0, 0}));
+        EXPECT_EQ(controlValues(kGain), (std::vector<std::pair<int, int>>{{0, 0}, {0, 100}, {0, 100}}));
+        EXPECT_EQ(state(3).globalGain, 50);
+        EXPECT_TRUE(state(3).tenBit);
+        EXPECT_TRUE(framesFollow(3, framesSent(3), 3)); // and the preview goes on
+        EXPECT_EQ(capturing.stopPreview(), 1);
+        EXPECT_EQ(drain(capturing), std::vector<int>{});
+        EXPECT_EQ(drain(starting), std::vector<int>{});
+
+        // The starting handle keeps camera 3's stored values, and sends them when it
+        // selects the camera itself.
+        ASSERT_EQ(starting.setDeviceNumber(3), 1);
+        EXPECT_EQ(starting.getFilterValue(kPropertyGlobalGain, nullptr), 300);
+        EXPECT_EQ(state(3).globalGain, 300);
+    }
+    // Once the handle that had camera 3 is gone, a start-up talks to it again.
+    emulator().clearLog();
+    Camera later;
+    ASSERT_EQ(later.initialize(0), 1);
+    EXPECT_EQ(selections(), (std::vector<int>{0, 0, 3, 0}));
+}
+
 TEST_F(CameraStartup, CamerasWithoutStoredGainsGetTheBuiltInBlock) {
     attach({2});
     Camera camera;

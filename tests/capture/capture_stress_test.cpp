@@ -41,7 +41,8 @@ ORVIX_WINDOW toWindow(platform::WindowHandle handle) {
 // A handle that one thread may release and open again while others use it: the
 // others then call with a released handle, which the library refuses. Each handle
 // keeps to a camera of its own: two handles driving one camera would send it
-// conflicting sample widths, which the camera refuses whatever the library does.
+// conflicting sample widths, which the camera refuses whatever the library does. A
+// start-up of the second handle leaves the first handle's camera alone.
 struct SharedHandle {
     std::atomic<ORVIX_HANDLE> handle{nullptr};
     int slot = 0;
@@ -157,8 +158,8 @@ TEST_F(CaptureStress, ThreadsOnSharedAndSeparateHandlesWhileFramesFlowAndACamera
         });
     };
     for (auto& worker : workers) runThread([&running, w = worker.get()] { (*w)(running); });
-    // The second handle is released and opened again now and then (released first:
-    // a start-up selects camera 0 in 8-bit mode, under a capture of the old handle).
+    // The second handle is released and opened again now and then (released first,
+    // so that the new handle's start-up finds camera 0 free and talks to it).
     runThread([&] {
         while (running.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(400));
