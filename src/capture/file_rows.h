@@ -2,9 +2,11 @@
 // The rows of an image file, made from a Surface's memory rows a band at a time, so a
 // writer needs no temporary image: memory row i gives file row i, run through the
 // format's conversion kernel into a band buffer (or, without a kernel, taken from the
-// Surface's memory as it is). Bands are 2 MiB: the file system caches a write in
-// pages as large as the write (up to 2 MiB), so a few large writes cost markedly less
-// than many small ones, and the buffer stays well below a frame's size.
+// Surface's memory as it is). Bands are 512 KiB: small enough that a band, and the
+// memory rows it is made from, stay in the processor's second-level cache until the
+// writer hands the band on (a 2 MiB band did not, and its conversion and the system's
+// copy of it each read it back from further out), and large enough that a full frame
+// takes only a few writes.
 
 #include <cstddef>
 #include <cstdint>
@@ -31,7 +33,7 @@ public:
     FileRows(const Surface& source, PixelKernel kernel, std::uint16_t fileBytesPerPixel, Spacing spacing,
              std::size_t bandBytes = kDefaultBandBytes);
 
-    static constexpr std::size_t kDefaultBandBytes = 2048 * 1024;
+    static constexpr std::size_t kDefaultBandBytes = 512 * 1024;
 
     std::int32_t rowCount() const { return height_; }
     std::int32_t bandRows() const { return bandRows_; }

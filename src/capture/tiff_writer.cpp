@@ -120,6 +120,9 @@ bool writeTiff(const char* path, const Surface& surface) {
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), swallowTiffMessage, nullptr);
     OutputFile file; // declared first, so libtiff is done with the stream before it closes
     if (!file.open(path) || !file.stream()) return false;
+    // Unbuffered: libtiff hands over whole bands, which a stream buffer would only
+    // split, writing a buffer's worth of each band on its own.
+    std::setvbuf(file.stream(), nullptr, _IONBF, 0);
     std::unique_ptr<TIFF, TiffCloser> tiff(TIFFClientOpenExt(path, "w", file.stream(), readStream, writeStream,
                                                              seekStream, closeStream, streamSize, mapNothing,
                                                              unmapNothing, options.get()));
