@@ -119,10 +119,17 @@ void PreviewWindow::prepareDisplay(bool mono) {
 bool PreviewWindow::paint(const Surface& image, bool mono, bool alwaysScaled) {
     if (!hasDepth(image, mono ? 8 : 24)) return false;
     MutexLock lock(mutex_);
+    if (!dc_) return false;
+    // A window still at the image's size, as a live preview's usually is, is painted
+    // without asking it first (see copyMirroredIfStill).
+    if (!alwaysScaled) {
+        const platform::ColorTable colors = image.colorTable();
+        if (dc_->copyMirroredIfStill(viewOf(image, colors), image.width(), image.height())) return true;
+    }
     std::int32_t clientWidth = 0;
     std::int32_t clientHeight = 0;
     platform::clientSize(window_, clientWidth, clientHeight);
-    if (!dc_ || !platform::isWindowVisible(window_) || clientWidth <= 0 || clientHeight <= 0) return false;
+    if (!platform::isWindowVisible(window_) || clientWidth <= 0 || clientHeight <= 0) return false;
 
     if (!alwaysScaled && clientWidth == image.width() && clientHeight == image.height()) {
         const platform::ColorTable colors = image.colorTable();

@@ -147,6 +147,14 @@ public:
     // vertically so that memory row 0 of the bitmap is the window's top row (a
     // stretch from the memory DC with a negative source height on Windows).
     void copyMirrored(const DibView& image, std::int32_t width, std::int32_t height);
+    // copyMirrored for a window that should still be visible with a client area of
+    // exactly width × height, as at the last paint. With an X server the frame is
+    // converted before the window is asked, so the conversion runs while the server
+    // still paints the frame before, and the question's round trip is the one wait.
+    // False, with nothing painted, when the window is not visible at that size any
+    // more or this way does not apply; the caller then asks the window itself and
+    // paints as usual.
+    bool copyMirroredIfStill(const DibView& image, std::int32_t width, std::int32_t height);
     // Sets width × height pixels of the window from the bitmap as a bottom-up DIB:
     // the bitmap's last memory row is the window's top row.
     void setBits(const DibView& image, std::int32_t width, std::int32_t height);

@@ -199,6 +199,37 @@ TEST_F(PreviewPaintTest, SameSizeWindowShowsTheImageWithMemoryRowZeroAtTheTop) {
     }
 }
 
+// A live preview paints frame after frame into a window that keeps its size: each
+// frame must show, a frame converted for a window that has since been hidden or
+// resized must not, and the changed window is then painted as a new one.
+TEST_F(PreviewPaintTest, FramesInARowEachShowAndAChangedWindowIsPaintedAfresh) {
+    openChild(kWidth, kHeight);
+    for (int type : {0, 2}) {
+        SCOPED_TRACE("colour type " + std::to_string(type));
+        for (int seed = 1; seed <= 4; ++seed) {
+            loadFrame(surfaces, type, kWidth, kHeight, 20 * type + seed);
+            ASSERT_TRUE(paintFrame(type));
+            expectWindowShows(type, 20 * type + seed, kWidth, kHeight, sameSize);
+        }
+        probe.hide(window.handle());
+        loadFrame(surfaces, type, kWidth, kHeight, 99);
+        EXPECT_FALSE(paintFrame(type));
+        probe.show(window.handle());
+#ifndef _WIN32
+        // Uncovered, the window shows the last frame painted, not the one refused.
+        expectWindowShows(type, 20 * type + 4, kWidth, kHeight, sameSize);
+#endif
+        probe.resize(window.handle(), 2 * kWidth, 2 * kHeight);
+        loadFrame(surfaces, type, kWidth, kHeight, 50 + type);
+        EXPECT_TRUE(paintFrame(type));
+        expectWindowShows(type, 50 + type, 2 * kWidth, 2 * kHeight, doubled);
+        probe.resize(window.handle(), kWidth, kHeight);
+        loadFrame(surfaces, type, kWidth, kHeight, 60 + type);
+        EXPECT_TRUE(paintFrame(type));
+        expectWindowShows(type, 60 + type, kWidth, kHeight, sameSize);
+    }
+}
+
 TEST_F(PreviewPaintTest, Mono16TakesTheScaledPathEvenAtTheImageSize) {
     openChild(kWidth, kHeight);
     loadFrame(surfaces, 1, kWidth, kHeight, 3);

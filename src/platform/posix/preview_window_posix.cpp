@@ -271,14 +271,17 @@ struct WindowDC::Impl {
     int ownFrameWidth = 0;
     int ownFrameHeight = 0;
 
-    // Where frames are converted before they go to the server.
-    std::unique_ptr<x11::FrameImage> staging;
+    // Where frames are converted before they go to the server. Frames painted whole
+    // into shared pixmaps take the two in turn: while the server paints the window
+    // from one, the next frame is written into the other. Bands use the first.
+    std::unique_ptr<x11::FrameImage> staging[2];
+    int shownStaging = -1; // the one the window's background is, when painted whole
 
     ~Impl() {
         x11::RequestScope scope;
         setBackground(0);
         dropOwnFrame();
-        staging.reset();
+        for (auto& image : staging) image.reset();
         if (gc) XFreeGC(display, gc);
     }
 
@@ -331,8 +334,8 @@ struct WindowDC::Impl {
 
     // Converts rows [top, top + count) of the area into rows 0.. of the staging image.
     template <typename RowOf>
-    void convertRows(const DibView& view, const Area& area, int top, int count, RowOf rowOf) {
-        XImage& image = staging->image();
+    void convertRows(x11::FrameImage& into, const DibView& view, const Area& area, int top, int count, RowOf rowOf) {
+        XImage& image = into.image();
         const int bitCount = view.header->bitCount;
         const std::size_t firstByte = static_cast<std::size_t>(area.x) * static_cast<std::size_t>(bitCount / 8);
         for (int j = 0; j < count; ++j) {
@@ -343,6 +346,46 @@ struct WindowDC::Impl {
             else
                 rows.row24(image, j, source, area.width);
         }
+    }
+
+    // Makes pixmap `next`, its frame converted, the window's background and paints
+    // the window from it. The caller has waited until the server handled every request
+    // before: the server no longer paints from the other pixmap, which is free for the
+    // frame after this one.
+    void show(int next) {
+        staging[1 - next]->serverHasRead();
+        setBackground(staging[next]->pixmap());
+        XClearWindow(display, window);
+        staging[next]->serverReads();
+        shownStaging = next;
+    }
+
+    // paint() of the whole image into the other pixmap, for a window that should
+    // still be viewable at width x height, as it was at the last paint: the frame is
+    // converted first and the window asked after (a round trip, which also waits for
+    // the server to finish painting the frame before). False, with nothing shown,
+    // when the window has changed or the last paint did not go this way.
+    template <typename RowOf>
+    bool paintIfStill(const DibView& view, std::int32_t width, std::int32_t height, RowOf rowOf) {
+        if (!paintable || !view.header || !view.bits || shownStaging < 0) return false;
+        const int bitCount = view.header->bitCount;
+        if ((bitCount != 8 && bitCount != 24) || (bitCount == 8 && !view.colors)) return false;
+        if (width <= 0 || height <= 0 || width > view.header->width || height > view.header->height ||
+            width > screenWidth || height > screenHeight)
+            return false;
+        x11::RequestScope scope;
+        if (bitCount == 8) rows.setColors(*view.colors);
+        const int next = shownStaging == 0 ? 1 : 0;
+        x11::FrameImage& frame = *staging[next];
+        if (!frame.preparePixmap(visual, depth, width, height, window)) return false;
+        convertRows(frame, view, Area{0, 0, width, height}, 0, height, rowOf);
+        answerCloseRequests(display, window);
+        XWindowAttributes attributes;
+        if (!attributesOf(display, window, attributes) || attributes.map_state != IsViewable ||
+            attributes.width != width || attributes.height != height)
+            return false;
+        show(next);
+        return true;
     }
 
     // Paints width x height pixels; window row y shows memory row rowOf(y).
@@ -360,19 +403,23 @@ struct WindowDC::Impl {
         const Area area = visibleArea(width, height);
         if (area.isEmpty()) return;
         if (bitCount == 8) rows.setColors(*view.colors);
-        if (!staging) staging = std::make_unique<x11::FrameImage>(display);
+        for (auto& image : staging)
+            if (!image) image = std::make_unique<x11::FrameImage>(display);
 
         // A window that fits the screen keeps the frame as its background: at best
         // written straight into a pixmap the server shares with us.
         const bool whole = area.width == width && area.height == height;
-        if (whole && staging->preparePixmap(visual, depth, width, height, window)) {
+        const int next = shownStaging == 0 ? 1 : 0;
+        x11::FrameImage& frame = *staging[next];
+        if (whole && frame.preparePixmap(visual, depth, width, height, window)) {
             dropOwnFrame();
-            convertRows(view, area, 0, height, rowOf);
-            setBackground(staging->pixmap());
-            XClearWindow(display, window);
-            staging->serverReads();
+            convertRows(frame, view, area, 0, height, rowOf);
+            XSync(display, False);
+            show(next);
             return;
         }
+        shownStaging = -1;
+        x11::FrameImage& bands = *staging[0];
         // Otherwise converted in bands and uploaded: into a pixmap of our own, or, for
         // a window larger than the screen, straight into the part that can be seen.
         Drawable target = window;
@@ -383,10 +430,10 @@ struct WindowDC::Impl {
         const int bandRows =
             static_cast<int>(std::clamp<std::int64_t>(x11::kMaxFrameImagePixels / area.width, 1, area.height));
         for (int top = 0; top < area.height; top += bandRows) {
-            if (!staging->prepare(visual, depth, area.width, bandRows)) return;
+            if (!bands.prepare(visual, depth, area.width, bandRows)) return;
             const int count = std::min(bandRows, area.height - top);
-            convertRows(view, area, top, count, rowOf);
-            staging->upload(target, gc, area.x, area.y + top, count);
+            convertRows(bands, view, area, top, count, rowOf);
+            bands.upload(target, gc, area.x, area.y + top, count);
         }
         if (target == ownFrame) {
             setBackground(ownFrame);
@@ -425,6 +472,10 @@ WindowHandle WindowDC::window() const { return impl_->window; }
 
 void WindowDC::copyMirrored(const DibView& image, std::int32_t width, std::int32_t height) {
     impl_->paint(image, width, height, [](std::int32_t y) { return y; });
+}
+
+bool WindowDC::copyMirroredIfStill(const DibView& image, std::int32_t width, std::int32_t height) {
+    return impl_->paintIfStill(image, width, height, [](std::int32_t y) { return y; });
 }
 
 void WindowDC::setBits(const DibView& image, std::int32_t width, std::int32_t height) {

@@ -43,12 +43,14 @@ void FrameImage::release() {
 
 bool FrameImage::serverSharesPixmaps() {
     if (pixmapsRefused_ || sharingRefused_) return false;
+    if (pixmapsOffered_) return true; // asked once: the question is a round trip
     int major = 0, minor = 0;
     Bool pixmaps = False;
     if (!XShmQueryVersion(display_, &major, &minor, &pixmaps) || !pixmaps || XShmPixmapFormat(display_) != ZPixmap) {
         pixmapsRefused_ = true;
         return false;
     }
+    pixmapsOffered_ = true;
     return true;
 }
 

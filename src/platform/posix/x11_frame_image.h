@@ -43,6 +43,9 @@ public:
     // The server reads the pixmap from now on (painting the window from it): the
     // next prepare waits until it has.
     void serverReads() { uploadPending_ = true; }
+    // The caller has waited until the server handled every request so far: the next
+    // prepare need not wait.
+    void serverHasRead() { uploadPending_ = false; }
 
     // Sends the image's first `rows` rows to (x, y) of `target`.
     void upload(Drawable target, GC gc, int x, int y, int rows);
@@ -63,6 +66,7 @@ private:
     bool sharingRefused_ = false; // the server cannot attach our segments: memory from now on
     Pixmap pixmap_ = 0;           // the server pixmap over the segment, if asked for
     bool pixmapsRefused_ = false; // the server makes no pixmaps of shared memory
+    bool pixmapsOffered_ = false; // the server said it makes them
     bool uploadPending_ = false;  // the server may still be reading the segment
     std::vector<char> memory_;
 };

@@ -205,6 +205,18 @@ WindowDC::~WindowDC() = default;
 
 WindowHandle WindowDC::window() const { return toHandle(impl_->window); }
 
+bool WindowDC::copyMirroredIfStill(const DibView& image, std::int32_t width, std::int32_t height) {
+    // Asking a window is cheap here: ask first.
+    std::int32_t clientWidth = 0;
+    std::int32_t clientHeight = 0;
+    const WindowHandle handle = toHandle(impl_->window);
+    if (!isWindowVisible(handle) || !clientSize(handle, clientWidth, clientHeight) || clientWidth != width ||
+        clientHeight != height)
+        return false;
+    copyMirrored(image, width, height);
+    return true;
+}
+
 void WindowDC::copyMirrored(const DibView& image, std::int32_t width, std::int32_t height) {
     if (!isPaintable(image)) return;
     const LONG imageWidth = image.header->width;
