@@ -361,13 +361,17 @@ struct WindowDC::Impl {
     }
 
     // paint() of the whole image into the other pixmap, for a window that should
-    // still be viewable at width x height, as it was at the last paint: the frame is
+    // still be viewable at width x height, as it was painted last time: the frame is
     // converted first and the window asked after (a round trip, which also waits for
     // the server to finish painting the frame before). False, with nothing shown,
     // when the window has changed or the last paint did not go this way.
     template <typename RowOf>
     bool paintIfStill(const DibView& view, std::int32_t width, std::int32_t height, RowOf rowOf) {
         if (!paintable || !view.header || !view.bits || shownStaging < 0) return false;
+        // Only a window painted whole at this size last time: anything else would make
+        // the other pixmap anew for nothing.
+        const XImage& shown = staging[shownStaging]->image();
+        if (shown.width != width || shown.height != height) return false;
         const int bitCount = view.header->bitCount;
         if ((bitCount != 8 && bitCount != 24) || (bitCount == 8 && !view.colors)) return false;
         if (width <= 0 || height <= 0 || width > view.header->width || height > view.header->height ||
