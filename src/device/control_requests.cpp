@@ -170,13 +170,15 @@ int DeviceLink::writeControlValue(std::uint8_t id, std::uint16_t value) {
 }
 
 int DeviceLink::setGlobalGain(int gain) {
-    globalGain_.store(gainValue(gain));
-    return writeControlValue(protocol::kControlGlobalGain, gainValue(gain));
+    const std::uint16_t value = gainValue(gain);
+    globalGain_.store(value);
+    return writeControlValue(protocol::kControlGlobalGain, value);
 }
 
 int DeviceLink::setExposure(int lines) {
-    exposure_.store(exposureValue(lines));
-    return writeControlValue(protocol::kControlExposure, exposureValue(lines));
+    const std::uint16_t value = exposureValue(lines);
+    exposure_.store(value);
+    return writeControlValue(protocol::kControlExposure, value);
 }
 
 void DeviceLink::rememberGains(int gain, int exposure) {

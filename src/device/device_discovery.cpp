@@ -131,17 +131,21 @@ void DeviceLink::restoreSelectionDefaults() {
 }
 
 int DeviceLink::selectDevice(int index) {
+    bool talked = false;
+    return takeSelection(index, false, talked);
+}
+
+int DeviceLink::takeSelection(int index, bool onlyIfFree, bool& talked) {
     // Selection sends 8-bit mode and rebuilds the buffers: a running transfer's frames
     // would no longer be what the camera sends, nor fit what it is copied into.
     if (transferRunning()) return kLinkBusy;
     restoreSelectionDefaults();
     if (index < 0 || index >= kDeviceCount) return kLinkBadIndex;
-    {
-        Selections& table = selections();
-        MutexLock lock(table.mutex);
-        table.record(this, index);
-    }
-    applySelection(index, true);
+    Selections& table = selections();
+    MutexLock lock(table.mutex);
+    talked = !onlyIfFree || !table.selectedByAnother(this, index);
+    table.record(this, index);
+    applySelection(index, talked);
     return kLinkOk;
 }
 
@@ -174,15 +178,8 @@ bool DeviceLink::talkIfCameraFree(Talk&& talk) {
 }
 
 bool DeviceLink::selectDeviceAtStartup(int index) {
-    if (transferRunning()) return false;
-    restoreSelectionDefaults();
-    if (index < 0 || index >= kDeviceCount) return false;
-    Selections& table = selections();
-    MutexLock lock(table.mutex);
-    const bool free = !table.selectedByAnother(this, index);
-    table.record(this, index);
-    applySelection(index, free);
-    return free;
+    bool talked = false;
+    return takeSelection(index, true, talked) == kLinkOk && talked;
 }
 
 bool DeviceLink::sendStartupGains(int gain, int exposure) {

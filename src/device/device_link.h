@@ -29,7 +29,8 @@
 // kTransferWaitMarginMs, a ring thread's stop as long; the driver ends every frame
 // read at the time-out. The destructor waits for the transfer threads, which end by
 // the same rule. A selection waits for the lock of selections at most as long as
-// another link's start-up requests to one camera, each ended by the driver.
+// another link's selection or start-up requests to one camera, each ended by the
+// driver.
 
 #include <array>
 #include <atomic>
@@ -207,6 +208,10 @@ private:
 
     // Discovery
     void restoreSelectionDefaults();
+    // selectDevice, recorded in the table of selections; with `onlyIfFree` the
+    // selection's requests go only to a camera no other link has selected. `talked`:
+    // whether they went.
+    int takeSelection(int index, bool onlyIfFree, bool& talked);
     // Takes `index` as the selected camera; `talk`: also sends the selection's requests.
     void applySelection(int index, bool talk);
     // Runs `talk` under the lock of selections unless another link has the selected
