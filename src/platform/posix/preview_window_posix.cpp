@@ -348,6 +348,24 @@ struct WindowDC::Impl {
         }
     }
 
+    // An image this window can show: 8-bit with its colours, or 24-bit.
+    bool canPaint(const DibView& view) const {
+        if (!paintable || !view.header || !view.bits) return false;
+        const int bitCount = view.header->bitCount;
+        return bitCount == 24 || (bitCount == 8 && view.colors);
+    }
+
+    // Converts the whole width x height image into the pixmap after the one shown; its
+    // index, or -1 when the server shares no pixmap that can hold it.
+    template <typename RowOf>
+    int convertIntoNextPixmap(const DibView& view, int width, int height, RowOf rowOf) {
+        const int next = shownStaging == 0 ? 1 : 0;
+        x11::FrameImage& frame = *staging[next];
+        if (!frame.preparePixmap(visual, depth, width, height, window)) return -1;
+        convertRows(frame, view, Area{0, 0, width, height}, 0, height, rowOf);
+        return next;
+    }
+
     // Makes pixmap `next`, its frame converted, the window's background and paints
     // the window from it. The caller has waited until the server handled every request
     // before: the server no longer paints from the other pixmap, which is free for the
@@ -367,22 +385,18 @@ struct WindowDC::Impl {
     // when the window has changed or the last paint did not go this way.
     template <typename RowOf>
     bool paintIfStill(const DibView& view, std::int32_t width, std::int32_t height, RowOf rowOf) {
-        if (!paintable || !view.header || !view.bits || shownStaging < 0) return false;
+        if (!canPaint(view) || shownStaging < 0) return false;
         // Only a window painted whole at this size last time: anything else would make
         // the other pixmap anew for nothing.
         const XImage& shown = staging[shownStaging]->image();
         if (shown.width != width || shown.height != height) return false;
-        const int bitCount = view.header->bitCount;
-        if ((bitCount != 8 && bitCount != 24) || (bitCount == 8 && !view.colors)) return false;
         if (width <= 0 || height <= 0 || width > view.header->width || height > view.header->height ||
             width > screenWidth || height > screenHeight)
             return false;
         x11::RequestScope scope;
-        if (bitCount == 8) rows.setColors(*view.colors);
-        const int next = shownStaging == 0 ? 1 : 0;
-        x11::FrameImage& frame = *staging[next];
-        if (!frame.preparePixmap(visual, depth, width, height, window)) return false;
-        convertRows(frame, view, Area{0, 0, width, height}, 0, height, rowOf);
+        if (view.header->bitCount == 8) rows.setColors(*view.colors);
+        const int next = convertIntoNextPixmap(view, width, height, rowOf);
+        if (next < 0) return false;
         answerCloseRequests(display, window);
         XWindowAttributes attributes;
         if (!attributesOf(display, window, attributes) || attributes.map_state != IsViewable ||
@@ -395,10 +409,7 @@ struct WindowDC::Impl {
     // Paints width x height pixels; window row y shows memory row rowOf(y).
     template <typename RowOf>
     void paint(const DibView& view, std::int32_t width, std::int32_t height, RowOf rowOf) {
-        if (!paintable || !view.header || !view.bits) return;
-        const int bitCount = view.header->bitCount;
-        if (bitCount != 8 && bitCount != 24) return;
-        if (bitCount == 8 && !view.colors) return;
+        if (!canPaint(view)) return;
         width = std::min(width, view.header->width);
         height = std::min(height, view.header->height);
         if (width <= 0 || height <= 0) return;
@@ -406,21 +417,21 @@ struct WindowDC::Impl {
         x11::RequestScope scope;
         const Area area = visibleArea(width, height);
         if (area.isEmpty()) return;
-        if (bitCount == 8) rows.setColors(*view.colors);
+        if (view.header->bitCount == 8) rows.setColors(*view.colors);
         for (auto& image : staging)
             if (!image) image = std::make_unique<x11::FrameImage>(display);
 
         // A window that fits the screen keeps the frame as its background: at best
         // written straight into a pixmap the server shares with us.
         const bool whole = area.width == width && area.height == height;
-        const int next = shownStaging == 0 ? 1 : 0;
-        x11::FrameImage& frame = *staging[next];
-        if (whole && frame.preparePixmap(visual, depth, width, height, window)) {
-            dropOwnFrame();
-            convertRows(frame, view, area, 0, height, rowOf);
-            XSync(display, False);
-            show(next);
-            return;
+        if (whole) {
+            const int next = convertIntoNextPixmap(view, width, height, rowOf);
+            if (next >= 0) {
+                dropOwnFrame();
+                XSync(display, False);
+                show(next);
+                return;
+            }
         }
         shownStaging = -1;
         x11::FrameImage& bands = *staging[0];
